@@ -1,0 +1,100 @@
+#include "vopack/VoCompBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/Platform.h"
+#include "vopack/OstrelDecode.h"
+#include "vopack/OstrelEncode.h"
+#include "vopack/StreamFormat.h"
+
+namespace {
+
+constexpr std::uint16_t CrcStart = 0xFFFF;
+
+unsigned char* TakeBlock(std::int64_t bytes) {
+    if (bytes <= 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX) return nullptr;
+    return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(bytes)));
+}
+
+// Gives *out back on failure.
+bool Finish(bool ok, unsigned char** out) {
+    if (!ok && *out) {
+        plat::GlobalFree(*out);
+        *out = nullptr;
+    }
+    return ok;
+}
+
+}  // namespace
+
+// No exception leaves the unit: without memory for CrcCheck both operations fail.
+TVoCompBuffer::TVoCompBuffer() : CrcCheck(new (std::nothrow) TCrcCheck) {}
+
+TVoCompBuffer::~TVoCompBuffer() { delete CrcCheck; }
+
+bool TVoCompBuffer::EncodeBuffer(const unsigned char* src, int srcLen, unsigned char** out, int* outLen,
+                                 std::uint16_t* crc) {
+    if (srcLen <= 0) return false;
+    if (!CrcCheck) {
+        *out = nullptr;
+        return false;
+    }
+    std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);
+    unsigned char* area = encoder ? encoder->Open(srcLen) : nullptr;
+    const std::int64_t capacity = ostrel::MaxStreamSize(srcLen);
+    *out = TakeBlock(capacity);
+    if (!area || !*out) return Finish(false, out);
+
+    int length = 0;
+    int handed = 0;
+    while (!encoder->IsEnd) {
+        // Encode takes a non-const pointer but only copies from it.
+        unsigned char* chunk = nullptr;
+        if (handed < srcLen) {
+            chunk = const_cast<unsigned char*>(src + handed);
+            handed = srcLen - handed >= ostrel::ChunkSize ? handed + ostrel::ChunkSize : srcLen;
+        }
+        const int r = encoder->Encode(chunk);
+        if (r > 0) {
+            if (r > capacity - length) return Finish(false, out);  // never for a sound encoder
+            std::memcpy(*out + length, area, static_cast<std::size_t>(r));
+            length += r;
+        }
+    }
+    encoder->Close();
+    *outLen = length;
+    *crc = CrcCheck->UpDateCrc(CrcStart, *out, length);
+    return true;
+}
+
+bool TVoCompBuffer::DecodeBuffer(const unsigned char* src, int srcLen, int dstLen, std::uint16_t crc,
+                                 unsigned char** out) {
+    if (!CrcCheck || CrcCheck->UpDateCrc(CrcStart, src, srcLen) != crc) return false;
+    if (srcLen <= 0 || dstLen <= 0) return false;
+    std::unique_ptr<TOstrelDecode> decoder(new (std::nothrow) TOstrelDecode);
+    const unsigned char* area = decoder ? decoder->Open(dstLen, srcLen) : nullptr;
+    *out = TakeBlock(dstLen);
+    if (!area || !*out) return Finish(false, out);
+
+    int handed = 0;
+    int written = 0;
+    while (!decoder->IsEnd) {
+        const unsigned char* chunk = nullptr;
+        if (decoder->NeedInput && handed < srcLen) {
+            chunk = src + handed;
+            handed = srcLen - handed >= ostrel::ChunkSize ? handed + ostrel::ChunkSize : srcLen;
+        }
+        const int r = decoder->Decode(chunk);
+        if (r > 0) {
+            if (r > dstLen - written) return Finish(false, out);  // the decoder never reports more
+            std::memcpy(*out + written, area, static_cast<std::size_t>(r));
+            written += r;
+        }
+    }
+    const bool ok = !decoder->IsError && written == dstLen;
+    decoder->Close();
+    return Finish(ok, out);
+}

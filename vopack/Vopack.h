@@ -1,0 +1,10 @@
+// The pack unit's public header: the CRC calculator, the Ostrel stream codec
+// and the buffer codec.
+#pragma once
+
+#include "vopack/CrcCheck.h"
+#include "vopack/OstrelDecode.h"
+#include "vopack/OstrelEncode.h"
+#include "vopack/StreamFormat.h"
+#include "vopack/VoCompBuffer.h"
+#include "vopack/VopackExport.h"
