@@ -1,0 +1,2 @@
+# The utility unit's tests.
+kavrenta_add_test(QuorvanTest SOURCES QuorvanTest.cpp LIBS quorvan)
