@@ -1,0 +1,1 @@
+kavrenta_add_test(CrcCheckTest SOURCES CrcCheckTest.cpp LIBS vopack)
