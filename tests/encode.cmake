@@ -1,0 +1,1 @@
+kavrenta_add_test(OstrelEncodeTest SOURCES OstrelEncodeTest.cpp LIBS vopack)
