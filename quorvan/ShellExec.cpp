@@ -21,13 +21,11 @@ void VoFileExec(AnsiString path) {
     using namespace quorvan::internal;
     if (path.IsEmpty()) return;
     const AnsiString directory = WorkingDirectoryOf(path);
-    void* const owner = Application ? Application->Handle() : nullptr;
     const plat::HINSTANCE result =
-        gShellExecute(owner, nullptr, path.c_str(), "", directory.c_str(), plat::SW_SHOWNORMAL);
+        gShellExecute(Application->Handle(), nullptr, path.c_str(), "", directory.c_str(), plat::SW_SHOWNORMAL);
     // The shell reports success as a value above 32, taken as signed.
     const auto code = reinterpret_cast<std::intptr_t>(result);
     if (code > 32) return;
-    if (Application)
-        Application->MessageBox(ShellErrorText(code), quorvan::texts::ShellErrorCaption,
-                                static_cast<int>(plat::MB_OK | plat::MB_ICONSTOP));
+    Application->MessageBox(ShellErrorText(code), quorvan::texts::ShellErrorCaption,
+                            static_cast<int>(plat::MB_OK | plat::MB_ICONSTOP));
 }
