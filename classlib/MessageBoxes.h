@@ -1,6 +1,7 @@
 // The replaceable back end behind TApplication::MessageBox.
 #pragma once
 
+#include <iosfwd>
 #include <vector>
 
 #include "classlib/AnsiString.h"
@@ -14,10 +15,23 @@ public:
     virtual int Show(void* owner, const AnsiString& text, const AnsiString& caption, int flags) = 0;
 };
 
-// Natively: caption and text in UTF-8 on stderr; answers the default button.
+// Writes caption and text, converted to UTF-8, to a stream ("caption: text"
+// and a line end) and answers the default button.
+class CLASSLIB_API TConsoleMessageBoxes : public TMessageBoxBackend {
+public:
+    explicit TConsoleMessageBoxes(std::ostream& out) : FOut(out) {}
+    int Show(void* owner, const AnsiString& text, const AnsiString& caption, int flags) override;
+
+private:
+    std::ostream& FOut;
+};
+
+// Natively the default: the console back end on stderr.
 CLASSLIB_API TMessageBoxBackend& ConsoleMessageBoxes();
 #if defined(_WIN32)
-// Real message boxes (cp932 converted to UTF-16, W functions).
+// On Windows the default: real message boxes (cp932 converted to UTF-16, W
+// functions), owned by the application window and modal to every window of
+// the program.
 CLASSLIB_API TMessageBoxBackend& Win32MessageBoxes();
 #endif
 
@@ -42,5 +56,7 @@ private:
 };
 
 // The button a box answers when Enter is pressed: IDOK/IDYES/... from the
-// button group (flags & 0xF) and the default button (flags & 0xF00).
+// button group (flags & 0xF) and the default button (flags & 0xF00). A
+// default button beyond the group's buttons, as Windows does, falls back to
+// the first; an unknown group counts as MB_OK.
 CLASSLIB_API int DefaultAnswer(int flags);
