@@ -14,6 +14,8 @@ inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 inline constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
+inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
+inline constexpr int HFILE_ERROR = -1;
 inline constexpr DWORD MAX_PATH = 260;
 
 // Access, share, creation and attribute flags of CreateFileA.
@@ -38,6 +40,8 @@ inline constexpr UINT OF_EXIST = 0x4000;
 inline constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
 inline constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
 
+// GlobalAlloc and GlobalReAlloc flags. Passing GMEM_MOVEABLE to GlobalReAlloc
+// lets a fixed (or locked) block move when it has to grow.
 inline constexpr UINT GMEM_FIXED = 0x0000;
 inline constexpr UINT GMEM_MOVEABLE = 0x0002;
 inline constexpr UINT GMEM_ZEROINIT = 0x0040;
@@ -53,9 +57,24 @@ inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+inline constexpr DWORD ERROR_BAD_FORMAT = 11;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+inline constexpr DWORD ERROR_NOT_LOCKED = 158;
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+
+// ShellExecuteA results of 32 or less: failure codes.
+inline constexpr int SE_ERR_FNF = 2;
+inline constexpr int SE_ERR_PNF = 3;
+inline constexpr int SE_ERR_ACCESSDENIED = 5;
+inline constexpr int SE_ERR_OOM = 8;
+inline constexpr int SE_ERR_NOASSOC = 31;
 
 // Message box flags and answers.
 inline constexpr UINT MB_OK = 0x0;
