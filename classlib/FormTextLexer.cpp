@@ -63,6 +63,11 @@ TFormTokenValue TFormTextLexer::Scan() {
     if (IsLetter(c)) {
         const std::size_t start = FOffset;
         while (FOffset < FText.size() && (IsLetter(FText[FOffset]) || IsDigit(FText[FOffset]))) ++FOffset;
+        // A dotted name ("Font.Name") is one identifier: a property of a property.
+        while (FOffset + 1 < FText.size() && FText[FOffset] == '.' && IsLetter(FText[FOffset + 1])) {
+            ++FOffset;
+            while (FOffset < FText.size() && (IsLetter(FText[FOffset]) || IsDigit(FText[FOffset]))) ++FOffset;
+        }
         token.Kind = TFormToken::Identifier;
         token.Text = FText.substr(start, FOffset - start);
     } else if (c == '\'' || c == '#') {
