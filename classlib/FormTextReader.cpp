@@ -131,8 +131,11 @@ TComponent* TFormTextReader::Resolve(TComponent* enclosing, const std::string& n
     if (!enclosing && FGivenRoot) {
         component = FGivenRoot;
     } else if (enclosing) {
-        // A component that the enclosing one made itself is read into, not made twice.
+        // A component that the enclosing one made itself is read into, not
+        // made twice; one of this file's own names twice is an error.
         component = enclosing->FindComponent(name);
+        if (component && std::find(FRead.begin(), FRead.end(), component) != FRead.end())
+            Fail(line, FormatText(ClassLibText::DuplicateName, {AnsiString(name)}).str());
     }
     if (component) {
         if (!SameIdentifier(component->ClassName().view(), className))

@@ -1,0 +1,1 @@
+kavrenta_add_test(ClassLibTest SOURCES ClassLibTest.cpp LIBS classlib)
