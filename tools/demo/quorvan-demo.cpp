@@ -1,28 +1,42 @@
 // quorvan-demo: shows what the utility unit's functions return for a few
-// inputs. Texts of the unit are cp932; they are printed here with every byte
-// outside printable ASCII as \xNN, and the shell-open error box goes to the
+// inputs. Texts of the unit are cp932; they are printed here with every
+// double-byte character and every byte outside printable ASCII as \xNN, and
+// the shell-open error box goes to the
 // console message box back end (UTF-8 on stderr), so nothing waits for a click.
 #include <cstdio>
 #include <string>
 
 #include "classlib/Forms.h"
 #include "classlib/MessageBoxes.h"
+#include "classlib/SysUtils.h"
 #include "quorvan/Quorvan.h"
 
 namespace {
+
+void AppendHex(std::string& shown, unsigned char b) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", b);
+    shown += hex;
+}
 
 std::string Shown(const char* text) {
     std::string shown = "\"";
     for (const char* p = text; *p; ++p) {
         const auto b = static_cast<unsigned char>(*p);
-        if (b == '\n') shown += "\\n";
-        else if (b == '\r') shown += "\\r";
-        else if (b == '"' || b == '\\') (shown += '\\') += static_cast<char>(b);
-        else if (b >= 0x20 && b < 0x7F) shown += static_cast<char>(b);
-        else {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            shown += hex;
+        if (IsCp932LeadByte(b) && p[1] != '\0') {
+            // Both bytes, so that a trail byte 0x5C is not read as "\".
+            AppendHex(shown, b);
+            AppendHex(shown, static_cast<unsigned char>(*++p));
+        } else if (b == '\n') {
+            shown += "\\n";
+        } else if (b == '\r') {
+            shown += "\\r";
+        } else if (b == '"' || b == '\\') {
+            (shown += '\\') += static_cast<char>(b);
+        } else if (b >= 0x20 && b < 0x7F) {
+            shown += static_cast<char>(b);
+        } else {
+            AppendHex(shown, b);
         }
     }
     return shown + "\"";
@@ -44,7 +58,7 @@ void ShowFiles(const char* self) {
 
 void ShowMemory() {
     constexpr unsigned int kMiB = 1024 * 1024;
-    std::printf("-- memory status (MiB)\n");
+    std::printf("-- memory status (MiB; 4095 means the 32-bit field is full)\n");
     std::printf("TotalPhysicalMemory = %u\n", TotalPhysicalMemory() / kMiB);
     std::printf("AvailPhysicalMemory = %u\n", AvailPhysicalMemory() / kMiB);
     std::printf("TotalVirtualMemory  = %u\n", TotalVirtualMemory() / kMiB);
@@ -68,8 +82,8 @@ void ShowText() {
                     Shown(hstrncpy(field, c.src, c.n, c.stopAtComma)).c_str());
     }
 
-    std::printf("Ansiprintf(\"%%d items, %%05.1f%%%%, %%s\", 3, 42.25, \"ok\") = %s\n",
-                Shown(Ansiprintf("%d items, %05.1f%%, %s", 3, 42.25, "ok")).c_str());
+    std::printf("Ansiprintf(\"%%d items, %%05.1f%%%%, %%s\", 3, 42.5, \"ok\") = %s\n",
+                Shown(Ansiprintf("%d items, %05.1f%%, %s", 3, 42.5, "ok")).c_str());
     const std::string longText(2000, 'x');
     std::printf("Ansiprintf(\"%%s\", <2000 bytes>) has %d bytes (cut at 1023)\n",
                 Ansiprintf("%s", longText.c_str()).Length());
