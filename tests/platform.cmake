@@ -1,0 +1,1 @@
+kavrenta_add_test(PlatformTest SOURCES PlatformTest.cpp LIBS platform)
