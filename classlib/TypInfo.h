@@ -259,19 +259,20 @@ private:
         info.Get = [getter, propName](const TComponent& instance) {
             return typinfo_detail::ToValue(T(typinfo_detail::Read(typinfo_detail::Cast<C>(instance, propName), getter)));
         };
-        if constexpr (!std::is_null_pointer_v<S>) {
+        if constexpr (std::is_null_pointer_v<S>) {
+            // read-only
+        } else if constexpr (std::is_enum_v<T>) {
             const int ordinals = static_cast<int>(names.size());
             info.Set = [setter, propName, ordinals](TComponent& instance, const TPropValue& value) {
-                C& object = typinfo_detail::Cast<C>(instance, propName);
-                if constexpr (std::is_enum_v<T>) {
-                    const int* ordinal = std::get_if<int>(&value);
-                    if (!ordinal || *ordinal < 0 || *ordinal >= ordinals) typinfo_detail::RaiseInvalidValue(propName);
-                    typinfo_detail::Write(object, setter, static_cast<T>(*ordinal));
-                } else {
-                    const T* typed = std::get_if<T>(&value);
-                    if (!typed) typinfo_detail::RaiseInvalidValue(propName);
-                    typinfo_detail::Write(object, setter, *typed);
-                }
+                const int* ordinal = std::get_if<int>(&value);
+                if (!ordinal || *ordinal < 0 || *ordinal >= ordinals) typinfo_detail::RaiseInvalidValue(propName);
+                typinfo_detail::Write(typinfo_detail::Cast<C>(instance, propName), setter, static_cast<T>(*ordinal));
+            };
+        } else {
+            info.Set = [setter, propName](TComponent& instance, const TPropValue& value) {
+                const T* typed = std::get_if<T>(&value);
+                if (!typed) typinfo_detail::RaiseInvalidValue(propName);
+                typinfo_detail::Write(typinfo_detail::Cast<C>(instance, propName), setter, *typed);
             };
         }
         FProperties.push_back(std::move(info));

@@ -531,6 +531,7 @@ TEST(PaletteTest, RegisterComponentsFillsPages) {
 }
 
 TEST(PaletteTest, ConflictsRegisterNothing) {
+    RegisterClass(TWidget::StaticClassInfo());
     static const TClassInfo impostor = TClassBuilder<TWidget>("TWidget", &TComponent::StaticClassInfo()).Build();
     static const TClassInfo fresh = TClassBuilder<TWidget>("TFreshWidget", &TComponent::StaticClassInfo()).Build();
     TComponentClass withImpostor[] = {&fresh, &impostor};
