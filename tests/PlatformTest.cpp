@@ -464,6 +464,7 @@ TEST_F(PlatformFiles, OpenFileExistTest) {
         {PathOf("present.txt"), true},
         {PathOf("missing.txt"), false},
         {PathOf("nodir/missing.txt"), false},
+        {PathOf("folder"), false},
         {pathOfLength(127), true},
         {pathOfLength(128), false},
         {pathOfLength(130), false},
