@@ -35,12 +35,13 @@ public:
     }
     // count bytes from index (from 1); clipped to the string, empty when outside.
     AnsiString SubString(int index, int count) const {
-        if (index < 1) {
-            count += index - 1;
-            index = 1;
-        }
-        if (count <= 0 || index > Length()) return {};
-        return AnsiString(FData.substr(std::size_t(index - 1), std::size_t(count)));
+        // 64-bit bounds, so that no index and count overflow.
+        long long first = index;
+        long long end = static_cast<long long>(index) + count;
+        if (first < 1) first = 1;
+        if (end > Length() + 1LL) end = Length() + 1LL;
+        if (end <= first) return {};
+        return AnsiString(FData.substr(std::size_t(first - 1), std::size_t(end - first)));
     }
     AnsiString& Delete(int index, int count) {
         if (index >= 1 && index <= Length() && count > 0) FData.erase(std::size_t(index - 1), std::size_t(count));

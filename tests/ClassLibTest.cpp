@@ -45,7 +45,8 @@ TEST(AnsiStringTest, SubStringClipsToTheString) {
     };
     const Case cases[] = {
         {1, 3, "abc"}, {2, 2, "bc"}, {5, 1, "e"}, {5, 9, "e"}, {6, 1, ""},  {0, 2, "a"},
-        {-1, 3, "a"},  {1, 0, ""},   {3, -1, ""}, {1, INT_MAX, "abcde"},
+        {-1, 3, "a"},  {1, 0, ""},   {3, -1, ""}, {1, INT_MAX, "abcde"}, {INT_MIN, INT_MAX, ""},
+        {INT_MAX, INT_MAX, ""},
     };
     const AnsiString s("abcde");
     for (const Case& c : cases)
