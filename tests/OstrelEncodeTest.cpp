@@ -2,6 +2,7 @@
 // match finder against the exhaustive search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -538,6 +539,49 @@ TEST(OstrelEncode, FinderAgreesWithNewSearchAtEveryPosition) {
         }
     }
     EXPECT_GT(farSingles, 0);  // the 256-symbol input has lone bytes beyond distance 10
+}
+
+// The finder keeps 16 bits of a position: bytes seen last 65,536 + d
+// positions back look d back. Such a head must not be taken for a match.
+TEST(OstrelEncode, FinderIgnoresPositionsOneWrapBack) {
+    struct TPlant {
+        const char* Bytes;
+        int First;
+        int Back;  // the second copy stands 65,536 + Back after the first
+    };
+    const TPlant plants[] = {{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9}, {"UV", 7000, 1535}};
+    Bytes input = Generate(TShape::Alphabet, 4, 80000, 41);  // only a..d elsewhere
+    std::vector<int> checked;
+    for (const TPlant& p : plants) {
+        const int second = p.First + 65536 + p.Back;
+        for (int i = 0; p.Bytes[i] != 0; ++i) {
+            input[static_cast<size_t>(p.First + i)] = static_cast<unsigned char>(p.Bytes[i]);
+            input[static_cast<size_t>(second + i)] = static_cast<unsigned char>(p.Bytes[i]);
+        }
+        for (int pos = second - 2; pos <= second + 4; ++pos) checked.push_back(pos);
+    }
+    std::sort(checked.begin(), checked.end());
+    const int size = static_cast<int>(input.size());
+    TOstrelEncode enc;
+    TOstrelSearchTables tables;
+    ostrel::ResetSearch(tables);
+    size_t next = 0;
+    for (int pos = 0; pos < size && next < checked.size(); ++pos) {
+        if (pos == checked[next]) {
+            ++next;
+            unsigned short refLen, refDist, len, dist;
+            enc.NewSearch(input.data() + pos, pos, size, refLen, refDist);
+            ostrel::FindLongestMatch(tables, input.data() + pos, pos, size, len, dist);
+            if (refLen >= 2 || refDist <= 10) {
+                EXPECT_EQ(len, refLen) << pos;
+                EXPECT_EQ(dist, refDist) << pos;
+            } else {
+                EXPECT_EQ(len, 0) << pos;
+            }
+        }
+        ostrel::InsertPositions(tables, input.data() + pos, pos, 1, size);
+    }
+    EXPECT_EQ(next, checked.size());
 }
 
 TEST(OstrelEncode, EncodersOnTwoThreadsDoNotDisturbEachOther) {

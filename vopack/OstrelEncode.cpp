@@ -25,6 +25,11 @@ static_assert(FlagWordSize + 31 * MaxTokenSize + ChunkSize + MaxTokenSize +
                   FlagWordSize * ((ChunkSize + 1 + TokensPerGroup - 1) / TokensPerGroup) <=
               TOstrelEncode::OutBufSize);
 
+// Everything an open encoder holds, as its header says.
+static_assert(sizeof(TOstrelEncode) + TOstrelEncode::InBufSize + TOstrelEncode::OutBufSize +
+                  sizeof(TOstrelSearchTables) <
+              222 * 1024);
+
 unsigned char* TakeBlock(plat::SIZE_T bytes) {
     return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, bytes));
 }
