@@ -1,4 +1,5 @@
-// The wide CRC path against the byte table, fed whole and in two pieces.
+// The wide CRC paths (table slicing and carry-less folding) against the byte
+// table, fed whole and in two pieces.
 #include <cstdint>
 #include <cstdlib>
 

@@ -84,18 +84,18 @@ TEST(CrcCheck, MakeCrcTableFollowsCrcType) {
     EXPECT_EQ(c.Crc(Digits, 9), 0x6F91);
 }
 
-// The wide path must agree with the byte table for every length and
-// alignment, from any start value; the lengths cover the tail alone, one
-// wide step and several with every tail.
+// The wide paths must agree with the byte table for every length and
+// alignment, from any start value; the lengths cover the tail alone, table
+// steps, and folding with one to several lanes and every remainder.
 TEST(CrcCheck, WidePathMatchesByteTable) {
     std::mt19937 rng(1234);
-    std::vector<unsigned char> data(64 + 16 + 4096);
+    std::vector<unsigned char> data(300 + 16 + 4096);
     for (auto& b : data) b = static_cast<unsigned char>(rng());
     for (const auto& v : Variants) {
         TCrcCheck c;
         c.SetCrcType(static_cast<TCrcType>(v.type));
         for (int offset = 0; offset < 16; ++offset)
-            for (int length = 0; length <= 64; ++length)
+            for (int length = 0; length <= 300; ++length)
                 for (std::uint16_t start : {std::uint16_t{0xFFFF}, std::uint16_t{0}, std::uint16_t{0x5A3C}}) {
                     const unsigned char* p = data.data() + offset;
                     ASSERT_EQ(c.UpDateCrc(start, p, length), TableCrc(c, start, p, length))

@@ -1,5 +1,7 @@
 #include "vopack/CrcCheck.h"
 
+#include "vopack/CrcFold.h"
+
 #include <bit>
 #include <cstring>
 
@@ -33,9 +35,6 @@ constexpr TWideTables MakeWideTables(std::uint16_t poly) {
     return w;
 }
 
-constexpr TWideTables WideCcitt = MakeWideTables(PolyCcitt);
-constexpr TWideTables WideC001 = MakeWideTables(PolyC001);
-
 inline std::uint64_t Load64Le(const unsigned char* p) {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -47,27 +46,14 @@ inline std::uint64_t Load64Le(const unsigned char* p) {
     return v;
 }
 
-}  // namespace
+constexpr TWideTables WideCcitt = MakeWideTables(PolyCcitt);
+constexpr TWideTables WideC001 = MakeWideTables(PolyC001);
+constexpr crcfold::TFoldKeys FoldCcitt = crcfold::MakeFoldKeys(PolyCcitt);
+constexpr crcfold::TFoldKeys FoldC001 = crcfold::MakeFoldKeys(PolyC001);
 
-TCrcCheck::TCrcCheck() : CrcType(ctCcitt), CrcTable{}, FWideTables(nullptr) { MakeCrcTable(); }
-
-void TCrcCheck::MakeCrcTable() {
-    const std::uint16_t poly = CrcType == ctC001 ? PolyC001 : PolyCcitt;
-    for (unsigned i = 0; i < 256; ++i) CrcTable[i] = TableEntry(poly, i);
-    // The wide tables follow the table just built, not CrcType, so results
-    // stay those of CrcTable even if CrcType is assigned without a rebuild.
-    FWideTables = poly == PolyC001 ? WideC001.t : WideCcitt.t;
-}
-
-void TCrcCheck::SetCrcType(TCrcType type) {
-    CrcType = type;
-    MakeCrcTable();
-}
-
-std::uint16_t TCrcCheck::UpDateCrc(std::uint16_t crc, const unsigned char* data, int count) const {
-    if (count <= 0) return crc;
-    const auto* t = FWideTables;
-    std::uint32_t r = crc;
+// Slicing-by-16 over the whole of data.
+std::uint32_t SliceCrc(const std::uint16_t (*t)[256], const std::uint16_t* table, std::uint32_t r,
+                       const unsigned char* data, int count) {
     while (count >= WideBytes) {
         const std::uint64_t a = Load64Le(data) ^ r;
         const std::uint64_t b = Load64Le(data + 8);
@@ -78,8 +64,38 @@ std::uint16_t TCrcCheck::UpDateCrc(std::uint16_t crc, const unsigned char* data,
         data += WideBytes;
         count -= WideBytes;
     }
-    while (count-- > 0) r = CrcTable[(r ^ *data++) & 0xFF] ^ (r >> 8);
-    return static_cast<std::uint16_t>(r);
+    while (count-- > 0) r = table[(r ^ *data++) & 0xFF] ^ (r >> 8);
+    return r;
+}
+
+}  // namespace
+
+TCrcCheck::TCrcCheck() : CrcType(ctCcitt), CrcTable{}, FWideTables(nullptr), FFoldKeys(nullptr) { MakeCrcTable(); }
+
+void TCrcCheck::MakeCrcTable() {
+    const std::uint16_t poly = CrcType == ctC001 ? PolyC001 : PolyCcitt;
+    for (unsigned i = 0; i < 256; ++i) CrcTable[i] = TableEntry(poly, i);
+    // The wide tables follow the table just built, not CrcType, so results
+    // stay those of CrcTable even if CrcType is assigned without a rebuild.
+    FWideTables = poly == PolyC001 ? WideC001.t : WideCcitt.t;
+    FFoldKeys = poly == PolyC001 ? &FoldC001 : &FoldCcitt;
+}
+
+void TCrcCheck::SetCrcType(TCrcType type) {
+    CrcType = type;
+    MakeCrcTable();
+}
+
+std::uint16_t TCrcCheck::UpDateCrc(std::uint16_t crc, const unsigned char* data, int count) const {
+    if (count <= 0) return crc;
+    if (count >= crcfold::MinFoldBytes && crcfold::CanFold() && FFoldKeys) {
+        unsigned char residual[16];
+        const int folded = crcfold::Fold(*FFoldKeys, crc, data, count, residual);
+        crc = static_cast<std::uint16_t>(SliceCrc(FWideTables, CrcTable, 0, residual, 16));
+        data += folded;
+        count -= folded;
+    }
+    return static_cast<std::uint16_t>(SliceCrc(FWideTables, CrcTable, crc, data, count));
 }
 
 std::uint16_t TCrcCheck::Crc(const unsigned char* data, int count) const { return UpDateCrc(0xFFFF, data, count); }

@@ -8,6 +8,10 @@
 #include "classlib/SysUtils.h"
 #include "vopack/VopackExport.h"
 
+namespace crcfold {
+struct TFoldKeys;
+}
+
 // Table polynomial in reflected form: ctCcitt 0x8408, ctC001 0xC001. Any value
 // other than ctC001 builds the ctCcitt table.
 enum TCrcType : unsigned char { ctCcitt = 0, ctC001 = 1 };
@@ -35,6 +39,8 @@ public:
     std::uint16_t Crc(const unsigned char* data, int count) const;
 
 private:
-    // Slicing-by-16 tables of the polynomial CrcTable was last built for.
+    // Slicing-by-16 tables and folding keys of the polynomial CrcTable was
+    // last built for (static, shared by all objects).
     const std::uint16_t (*FWideTables)[256];
+    const crcfold::TFoldKeys* FFoldKeys;
 };
