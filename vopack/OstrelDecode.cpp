@@ -20,6 +20,8 @@ constexpr int OutputLimit = ChunkSize;
 constexpr int MinReport = HistorySize;
 // CopyMatch may write this many bytes past a match; OutBuf has room for them.
 constexpr int CopySlack = 16;
+// Literal runs (at most 32) are copied in two steps of this size.
+constexpr int LiteralStep = TokensPerGroup / 2;
 
 static_assert(DecodeInBufSize >= InputReserve - 1 + ChunkSize);
 static_assert(DecodeOutBufSize >= HistorySize + OutputLimit + MaxMatchLength + CopySlack);
@@ -39,8 +41,10 @@ void GiveBack(unsigned char*& block) {
 inline void CopyMatch(unsigned char* dst, int distance, int length) {
     if (distance >= 16) {
         // Each 16-byte step reads bytes that are final before it writes.
+        // Most matches are short: one step, then a loop for the rest.
         const unsigned char* src = dst - distance;
-        for (int i = 0; i < length; i += 16) std::memcpy(dst + i, src + i, 16);
+        std::memcpy(dst, src, 16);
+        for (int i = 16; i < length; i += 16) std::memcpy(dst + i, src + i, 16);
         return;
     }
     if (distance == 1) {
@@ -55,6 +59,42 @@ inline void CopyMatch(unsigned char* dst, int distance, int length) {
     for (int i = 0; i < head; ++i) dst[i] = dst[i - distance];
     for (int i = head; i < length; i += 8) std::memcpy(dst + i, dst + i - period, 8);
 }
+
+// What a code byte says, so that a match token is parsed without branches:
+// length = LengthAdd + (the bytes after the code & LengthMask), distance =
+// DistanceBase + (the byte at DistanceAt & DistanceMask).
+struct TCodeInfo {
+    std::uint16_t LengthAdd;
+    std::uint16_t LengthMask;
+    std::uint16_t DistanceBase;
+    std::uint8_t DistanceMask;
+    std::uint8_t DistanceShift;  // 8 * offset of the distance byte from the code
+    std::uint8_t Size;           // bytes of the token
+};
+
+struct TCodeTable {
+    TCodeInfo Info[256];
+};
+
+constexpr TCodeTable MakeCodeTable() {
+    TCodeTable t{};
+    for (int code = 0; code < 256; ++code) {
+        const int lengthClass = code >> 4;
+        const int distanceClass = code & 15;
+        const int lengthBytes = lengthClass == LengthClassWord ? 2 : lengthClass == LengthClassByte ? 1 : 0;
+        const bool distanceByte = distanceClass >= DistanceClassByte;
+        TCodeInfo& i = t.Info[code];
+        i.LengthAdd = static_cast<std::uint16_t>(lengthBytes ? 0 : lengthClass + 1);
+        i.LengthMask = static_cast<std::uint16_t>(lengthBytes == 2 ? 0xFFFF : lengthBytes == 1 ? 0xFF : 0);
+        i.DistanceBase = static_cast<std::uint16_t>(DecodedDistance(distanceClass, 0));
+        i.DistanceMask = distanceByte ? 0xFF : 0;
+        i.DistanceShift = static_cast<std::uint8_t>(8 * (1 + lengthBytes));
+        i.Size = static_cast<std::uint8_t>(1 + lengthBytes + (distanceByte ? 1 : 0));
+    }
+    return t;
+}
+
+constexpr TCodeTable CodeTable = MakeCodeTable();
 
 inline std::uint32_t Load32Le(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -171,6 +211,10 @@ void TOstrelDecode::DecodeTokens() {
     const int outBase = OutBase;
     // NeedInput as soon as srcPos passes needAt.
     const int needAt = loaded < SrcSize ? loaded - InputReserve : INT_MAX;
+    // A run of literals stops where the stream runs out or needAt is passed,
+    // and where the decoded size or the output limit is reached.
+    const int srcFence = needAt == INT_MAX ? loaded : std::min(loaded, needAt + 1);
+    const int dstFence = outBase + std::min(dstSize - outBase, OutputLimit + 1);
     bool broken = false;
     unsigned char pad[MaxGroupStepSize];
 
@@ -192,20 +236,12 @@ void TOstrelDecode::DecodeTokens() {
         }
         int tokens;
         if (bits & mask) {
-            const int code = p[used++];
-            const int lengthClass = code >> 4;
-            const int distanceClass = code & 15;
-            int length;
-            if (lengthClass == LengthClassWord) {
-                length = p[used] | p[used + 1] << 8;
-                used += 2;
-            } else if (lengthClass == LengthClassByte) {
-                length = p[used++];
-            } else {
-                length = lengthClass + 1;
-            }
-            const int distance = distanceClass >= DistanceClassByte ? DecodedDistance(distanceClass, p[used++])
-                                                                    : distanceClass + 1;
+            // Four bytes from the code on are always there (padded near the end).
+            const std::uint32_t word = Load32Le(p + used);
+            const TCodeInfo& info = CodeTable.Info[word & 0xFF];
+            int length = info.LengthAdd + static_cast<int>((word >> 8) & info.LengthMask);
+            const int distance = info.DistanceBase + static_cast<int>((word >> info.DistanceShift) & info.DistanceMask);
+            used += info.Size;
             if (used > avail || length == 0 || length > MaxMatchLength || distance == 0 || distance > dstPos) {
                 broken = true;
                 break;
@@ -230,11 +266,15 @@ void TOstrelDecode::DecodeTokens() {
             // Take the whole run of literals announced by clear flag bits,
             // cut where one of the end-of-call tests below would fire.
             int run = std::min(std::countl_zero(bits << index), TokensPerGroup - index);
-            run = std::min(run, dstSize - dstPos);
-            run = std::min(run, loaded - srcPos);
-            if (needAt != INT_MAX) run = std::min(run, std::max(1, needAt - srcPos + 1));
-            run = std::min(run, std::max(1, OutputLimit + 1 - (dstPos - outBase)));
-            std::memcpy(out, in, static_cast<std::size_t>(run));
+            run = std::min(run, std::max(1, std::min(srcFence - srcPos, dstFence - dstPos)));
+            if (in - InBuf + 2 * LiteralStep <= DecodeInBufSize) {
+                // Whole steps: the bytes past the run land beyond OutCur and
+                // are overwritten before anything reports them.
+                std::memcpy(out, in, LiteralStep);
+                if (run > LiteralStep) std::memcpy(out + LiteralStep, in + LiteralStep, LiteralStep);
+            } else {
+                std::memcpy(out, in, static_cast<std::size_t>(run));
+            }
             in += run;
             srcPos += run;
             out += run;
