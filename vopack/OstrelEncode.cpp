@@ -134,8 +134,8 @@ int TOstrelEncode::Encode(unsigned char* data) {
         InCur = InBuf + HistoryBytes;
     } else {
         std::memmove(InBuf, InBuf + ChunkSize, KeptOnShift);
-        if (InBase + 2 * ChunkSize < SrcSize)
-            std::memcpy(InBuf + KeptOnShift, data, std::min(ChunkSize, SrcSize - (InBase + 2 * ChunkSize)));
+        if (SrcSize - InBase > 2 * ChunkSize)  // input past the loaded part (no overflow near 2 GiB)
+            std::memcpy(InBuf + KeptOnShift, data, std::min(ChunkSize, SrcSize - InBase - 2 * ChunkSize));
         InBase += ChunkSize;
         InCur = InBuf + HistoryBytes + (SrcPos - InBase);
     }
@@ -157,23 +157,33 @@ int TOstrelEncode::Encode(unsigned char* data) {
     return DoneSize - OutBase;
 }
 
-void TOstrelEncode::FindMatch(unsigned short& length, unsigned short& distance) {
-    if (UseReferenceSearch)
-        NewSearch(InCur, SrcPos, SrcSize, length, distance);
-    else
-        FindLongestMatch(*FTables, InCur, SrcPos, SrcSize, length, distance);
-}
-
 void TOstrelEncode::CodeTokens() {
+    // The loop works on locals: the output goes through a byte pointer, which
+    // may alias any member, so members would be reloaded after every store.
+    TOstrelSearchTables* const tables = FTables;
+    const bool reference = UseReferenceSearch;
+    const int size = SrcSize;
+    const int base = InBase;
+    unsigned char* in = InCur;
+    int pos = SrcPos;
     unsigned char* out = OutCur;
+    std::uint32_t flagBits = FlagBits;
+    std::uint32_t flagMask = FlagMask;
+    int flagCount = FlagCount;
+    unsigned char* flagSlot = FlagSlot;
+    int doneSize = DoneSize;
+
     for (;;) {
         unsigned short length;
         unsigned short distance;
-        FindMatch(length, distance);
+        if (reference)
+            NewSearch(in, pos, size, length, distance);
+        else
+            FindLongestMatch(*tables, in, pos, size, length, distance);
 
         int taken = 1;
         if (length != 0 && MatchTokenSize(length, distance) <= length) {
-            FlagBits |= FlagMask;
+            flagBits |= flagMask;
             const int lengthClass = LengthClassOf(length);
             const int distanceClass = DistanceClassOf(distance);
             *out++ = static_cast<unsigned char>(lengthClass << 4 | distanceClass);
@@ -186,33 +196,41 @@ void TOstrelEncode::CodeTokens() {
             if (distanceClass >= DistanceClassByte) *out++ = static_cast<unsigned char>(distance);
             taken = length;
         } else {
-            *out++ = *InCur;
+            *out++ = *in;
         }
-        FlagMask >>= 1;
-        ++FlagCount;
-        if (!UseReferenceSearch) InsertPositions(*FTables, InCur, SrcPos, taken, SrcSize);
-        InCur += taken;
-        SrcPos += taken;
+        if (!reference) InsertPositions(*tables, in, pos, taken, size);
+        flagMask >>= 1;
+        ++flagCount;
+        in += taken;
+        pos += taken;
 
-        if (SrcPos >= SrcSize || FlagCount == TokensPerGroup) {
-            StoreLittle32(FlagSlot, FlagBits);
-            DoneSize = OutBase + static_cast<int>(out - OutBuf);
-            if (SrcPos < SrcSize) {
-                FlagSlot = out;
+        if (pos >= size || flagCount == TokensPerGroup) {
+            StoreLittle32(flagSlot, flagBits);
+            doneSize = OutBase + static_cast<int>(out - OutBuf);
+            if (pos < size) {
+                flagSlot = out;
                 out += FlagWordSize;
-                FlagBits = 0;
-                FlagMask = FirstFlagMask;
-                FlagCount = 0;
+                flagBits = 0;
+                flagMask = FirstFlagMask;
+                flagCount = 0;
             }
         }
-        if (SrcPos >= SrcSize) {
+        if (pos >= size) {
             IsEnd = true;
             break;
         }
-        if (SrcPos - InBase > ChunkSize) break;
+        if (pos - base > ChunkSize) break;
     }
+
+    InCur = in;
+    SrcPos = pos;
     OutCur = out;
     OutPos = OutBase + static_cast<int>(out - OutBuf);
+    FlagBits = flagBits;
+    FlagMask = flagMask;
+    FlagCount = flagCount;
+    FlagSlot = flagSlot;
+    DoneSize = doneSize;
 }
 
 void TOstrelEncode::NewSearch(unsigned char* data, int pos, int size, unsigned short& length,

@@ -86,7 +86,6 @@ public:
 
 private:
     void CodeTokens();
-    void FindMatch(unsigned short& length, unsigned short& distance);
 
     // NewSearch's marks of failed candidates (mark k: distance 1535 - k). They
     // live in the object, not in one process-wide array, so that encoders on

@@ -13,7 +13,7 @@
 //   - exactly 2: the latest position holding the same two bytes (Head2);
 //   - 1: the last 10 bytes (a one-byte match farther back is never written).
 // Chain entries are distances back to the previous position of the same
-// bucket, 0 when that one lies outside the 1,535-byte window. Positions are
+// bucket (walks stop once past the 1,535-byte window). Positions are
 // absolute input positions, so the tables follow the input across Encode
 // calls however the input buffer moves.
 //
@@ -130,14 +130,8 @@ inline int MatchLength(const unsigned char* a, const unsigned char* b, int limit
 // nearest such before q), or 0 when that lies outside the window.
 inline unsigned Back16(int q, std::uint16_t head) { return (static_cast<unsigned>(q) - head) & 0xFFFF; }
 
-// The chain entry of q: no branch, as the outcome is data-dependent.
-inline std::uint16_t Link(int q, std::uint16_t head) {
-    const unsigned back = Back16(q, head);
-    return static_cast<std::uint16_t>(back & (0u - static_cast<unsigned>(back <= WindowSize)));
-}
-
 inline void Enter(std::uint16_t& head, std::uint16_t* chain, int q) {
-    chain[q & ChainMask] = Link(q, head);
+    chain[q & ChainMask] = static_cast<std::uint16_t>(Back16(q, head));
     head = static_cast<std::uint16_t>(q);
 }
 
@@ -147,7 +141,8 @@ inline int FirstBack(std::uint16_t head, int pos, int reach) {
     return back - 1 < static_cast<unsigned>(reach) ? static_cast<int>(back) : 0;
 }
 
-// Next distance along a chain, or 0 at its end or past reach.
+// Next distance along a chain, or 0 past reach. A step of 0 can only come
+// from a head that was never set and names q itself.
 inline int NextBack(const std::uint16_t* chain, int pos, int back, int reach) {
     const int step = chain[(pos - back) & ChainMask];
     if (step == 0) return 0;
