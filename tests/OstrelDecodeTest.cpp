@@ -433,6 +433,16 @@ TEST(OstrelDecode, ClosedAndReopened) {
     EXPECT_EQ(Bytes(area, area + 4), Repeat(0x61, 4));
 }
 
+// A caller that hands over no chunk when one is asked for gets damage, not
+// a read through the null pointer.
+TEST(OstrelDecode, MissingChunkIsDamage) {
+    TOstrelDecode dec;
+    ASSERT_NE(dec.Open(3, 7), nullptr);
+    EXPECT_EQ(dec.Decode(nullptr), 0);
+    EXPECT_TRUE(dec.IsEnd);
+    EXPECT_TRUE(dec.IsError);
+}
+
 struct TKind {
     const char* name;
     Bytes (*make)(int);
