@@ -200,6 +200,43 @@ void ExpectSoundStream(const Bytes& input, const TEncoded& e) {
     EXPECT_LE(e.Stream.size(), static_cast<size_t>(ostrel::MaxStreamSize(static_cast<int64_t>(input.size()))));
 }
 
+enum class TShape { Alphabet, Runs, Blocks };
+
+// Inputs where long equal matches and ties in distance are common.
+Bytes Generate(TShape shape, int alphabet, int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes r;
+    r.reserve(static_cast<size_t>(n));
+    auto symbol = [&] { return static_cast<unsigned char>('a' + rng() % static_cast<unsigned>(alphabet)); };
+    while (static_cast<int>(r.size()) < n) {
+        switch (shape) {
+        case TShape::Alphabet:
+            r.push_back(symbol());
+            break;
+        case TShape::Runs: {
+            const unsigned char b = symbol();
+            const int len = 1 + static_cast<int>(rng() % (rng() % 8 == 0 ? 9000 : 40));
+            r.insert(r.end(), static_cast<size_t>(len), b);
+            break;
+        }
+        case TShape::Blocks:
+            // Copies of earlier stretches, some from just outside the window,
+            // with a few changed bytes between them.
+            if (r.size() < 64 || rng() % 4 == 0) {
+                for (int i = 0; i < 8; ++i) r.push_back(symbol());
+            } else {
+                const int back = 1 + static_cast<int>(rng() % std::min<size_t>(r.size(), 1600));
+                const int len = 1 + static_cast<int>(rng() % (rng() % 16 == 0 ? 10000 : 300));
+                const size_t from = r.size() - static_cast<size_t>(back);
+                for (int i = 0; i < len; ++i) r.push_back(r[from + static_cast<size_t>(i)]);
+            }
+            break;
+        }
+    }
+    r.resize(static_cast<size_t>(n));
+    return r;
+}
+
 // --- exact streams -------------------------------------------------------
 
 struct TExactCase {
@@ -399,6 +436,34 @@ TEST(OstrelEncode, OpenOnAnOpenEncoderStartsAfresh) {
     ExpectSoundStream(second, again);
 }
 
+// A null chunk where one is due is refused without loss: the same call with
+// the chunk then carries on as if the refused one had not been made.
+TEST(OstrelEncode, NullChunkWhereOneIsDueIsRefused) {
+    Bytes input = Generate(TShape::Blocks, 5, 50000, 51);
+    const int size = static_cast<int>(input.size());
+    TOstrelEncode enc;
+    unsigned char* area = enc.Open(size);
+    ASSERT_NE(area, nullptr);
+    Bytes stream;
+    int refused = 0;
+    for (int k = 0; !enc.IsEnd && k < 10; ++k) {
+        const bool due = k * Chunk < size;
+        if (due) {
+            const int loadCount = enc.LoadCount, inBase = enc.InBase, srcPos = enc.SrcPos;
+            EXPECT_EQ(enc.Encode(nullptr), 0);
+            EXPECT_EQ(enc.LoadCount, loadCount);
+            EXPECT_EQ(enc.InBase, inBase);
+            EXPECT_EQ(enc.SrcPos, srcPos);
+            ++refused;
+        }
+        const int n = enc.Encode(due ? input.data() + k * Chunk : nullptr);
+        stream.insert(stream.end(), area, area + n);
+    }
+    EXPECT_EQ(refused, 4);
+    EXPECT_TRUE(enc.IsEnd);
+    EXPECT_TRUE(stream == Encode(input).Stream);
+}
+
 TEST(OstrelEncode, EmptyInputGivesAnEmptyStream) {
     TOstrelEncode enc;
     ASSERT_NE(enc.Open(0), nullptr);
@@ -440,43 +505,6 @@ TEST(OstrelEncode, SearchCountsLeadingEqualBytes) {
 }
 
 // --- the fast search against the exhaustive one ------------------------------
-
-enum class TShape { Alphabet, Runs, Blocks };
-
-// Inputs where long equal matches and ties in distance are common.
-Bytes Generate(TShape shape, int alphabet, int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes r;
-    r.reserve(static_cast<size_t>(n));
-    auto symbol = [&] { return static_cast<unsigned char>('a' + rng() % static_cast<unsigned>(alphabet)); };
-    while (static_cast<int>(r.size()) < n) {
-        switch (shape) {
-        case TShape::Alphabet:
-            r.push_back(symbol());
-            break;
-        case TShape::Runs: {
-            const unsigned char b = symbol();
-            const int len = 1 + static_cast<int>(rng() % (rng() % 8 == 0 ? 9000 : 40));
-            r.insert(r.end(), static_cast<size_t>(len), b);
-            break;
-        }
-        case TShape::Blocks:
-            // Copies of earlier stretches, some from just outside the window,
-            // with a few changed bytes between them.
-            if (r.size() < 64 || rng() % 4 == 0) {
-                for (int i = 0; i < 8; ++i) r.push_back(symbol());
-            } else {
-                const int back = 1 + static_cast<int>(rng() % std::min<size_t>(r.size(), 1600));
-                const int len = 1 + static_cast<int>(rng() % (rng() % 16 == 0 ? 10000 : 300));
-                const size_t from = r.size() - static_cast<size_t>(back);
-                for (int i = 0; i < len; ++i) r.push_back(r[from + static_cast<size_t>(i)]);
-            }
-            break;
-        }
-    }
-    r.resize(static_cast<size_t>(n));
-    return r;
-}
 
 struct TCompareCase {
     TShape Shape;

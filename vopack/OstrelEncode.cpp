@@ -119,8 +119,15 @@ bool TOstrelEncode::Close() {
     return true;
 }
 
+bool TOstrelEncode::ChunkDue() const {
+    return LoadCount < 2 ? SrcSize > LoadCount * ChunkSize : SrcSize - InBase > 2 * ChunkSize;
+}
+
 int TOstrelEncode::Encode(unsigned char* data) {
     if (!IsOpen || IsEnd) return 0;
+    // No chunk where one is due: refused, so that a later call with the
+    // chunk carries on with nothing lost.
+    if (data == nullptr && ChunkDue()) return 0;
 
     if (LoadCount < 2) {
         const int rest = SrcSize - LoadCount * ChunkSize;

@@ -8,7 +8,8 @@
 //   2. While IsEnd is false call Encode. Call k (k = 0, 1, ...) is given input
 //      byte k * 16,384 as long as that lies inside the input, and copies
 //      min(16,384, rest) bytes from it during the call; later calls do not
-//      read their argument (null is fine).
+//      read their argument (null is fine). A null argument where a chunk is
+//      due is refused: the call returns 0 and changes nothing.
 //   3. After each call take the first r bytes of the output area (r may be 0,
 //      and every piece ends on a group boundary); the next call overwrites
 //      them.
@@ -85,6 +86,7 @@ public:
     bool UseReferenceSearch;
 
 private:
+    bool ChunkDue() const;  // the next Encode call must copy input
     void CodeTokens();
 
     // NewSearch's marks of failed candidates (mark k: distance 1535 - k). They
