@@ -59,6 +59,8 @@ protected:
     // The window's text follows the caption; a control that draws itself
     // repaints instead.
     virtual void CaptionChanged();
+    // The parent form's font changed (its windows have the new one).
+    virtual void ParentFontChanged() {}
 
     int FLeft = 0;
     int FTop = 0;

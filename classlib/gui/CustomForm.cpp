@@ -270,6 +270,7 @@ void TCustomForm::CreateControls() {
         c->CreateHandle(FHandle, FNextControlId++);
         if (!c->HandleAllocated()) throw Exception(FormatText(GuiText::WindowNotCreated, {c->ClassName()}));
         SendMessageW(Window(c->Handle()), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), FALSE);
+        c->ParentFontChanged();
     };
     for (TControl* c : FControls)
         if (!dynamic_cast<TWinControl*>(c)) create(c);
@@ -370,8 +371,11 @@ void TCustomForm::ButtonsChanged() {
 
 void TCustomForm::FontChanged() {
     if (!FHandle) return;
-    for (TControl* c : FControls)
-        if (c->Handle()) SendMessageW(Window(c->Handle()), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
+    for (TControl* c : FControls) {
+        if (!c->Handle()) continue;
+        SendMessageW(Window(c->Handle()), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
+        c->ParentFontChanged();
+    }
 }
 
 std::intptr_t TCustomForm::WindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -6,6 +6,7 @@
 
 const TClassInfo& TLabel::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TLabel>("TLabel", &TControl::StaticClassInfo())
+                                       .Property("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, true)
                                        .Property("Caption", &TLabel::Caption, &TLabel::SetCaption)
                                        .Property("Enabled", &TLabel::Enabled, &TLabel::SetEnabled, true)
                                        .Property("Visible", &TLabel::Visible, &TLabel::SetVisible, true)
@@ -22,6 +23,31 @@ void TLabel::CreateHandle(void* parentWindow, int id) {
     FHandle = CreateWindowExW(0, L"STATIC", WideFromCp932(FCaption).c_str(), style, FLeft, FTop, FWidth, FHeight,
                               static_cast<HWND>(parentWindow), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleW(nullptr), nullptr);
+    AdjustBounds();
+}
+
+void TLabel::SetAutoSize(bool autoSize) {
+    FAutoSize = autoSize;
+    AdjustBounds();
+}
+
+void TLabel::CaptionChanged() {
+    TControl::CaptionChanged();
+    AdjustBounds();
+}
+
+// Measured only once there is a window: until then the designed size stands.
+void TLabel::AdjustBounds() {
+    if (!FAutoSize || !FHandle || !FParent) return;
+    HDC dc = GetDC(static_cast<HWND>(FHandle));
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, static_cast<HFONT>(FParent->Font().Handle()));
+    const std::wstring text = WideFromCp932(FCaption.IsEmpty() ? AnsiString(" ") : FCaption);
+    RECT extent{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(static_cast<HWND>(FHandle), dc);
+    SetBounds(FLeft, FTop, extent.right - extent.left, extent.bottom - extent.top);
 }
 
 // The text in the form's font colour on the form's face.
