@@ -15,6 +15,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/MessageBoxes.h"
+#include "classlib/gui/GuiClasses.h"
 #include "classlib/gui/WideText.h"
 #include "installer/Mainf.h"
 #include "installer/Paths.h"
@@ -280,6 +281,58 @@ TEST(InstallerForm, ResourceGivesTheDesignedDialog) {
         EXPECT_EQ(b.Field->Default(), b.Default);
         EXPECT_EQ(b.Field->Cancel(), b.Cancel);
         EXPECT_TRUE(b.Field->OnClick == TNotifyEvent(&form, b.Handler));
+    }
+}
+
+// ---- form reading of the GUI classes
+
+// A form class that has no resource of its own.
+class TFormWithoutResource : public TForm {
+public:
+    explicit TFormWithoutResource(TComponent* owner) : TForm(owner) { ReadFormResource(); }
+    static const TClassInfo& StaticClassInfo() {
+        static const TClassInfo info =
+            TClassBuilder<TFormWithoutResource>("TFormWithoutResource", &TForm::StaticClassInfo()).Build();
+        return info;
+    }
+    const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+};
+
+TEST(InstallerForm, MissingResourceRaises) {
+    EXPECT_THROW(TFormWithoutResource form(nullptr), EResNotFound);
+}
+
+// A form designed at half the screen's resolution: Scaled doubles its
+// layout and font, Scaled = False keeps them as designed.
+TEST(InstallerForm, ScaledFollowsTheScreen) {
+    const int screen = ScreenPixelsPerInch();
+    if (screen <= 0) GTEST_SKIP() << "no screen resolution";
+    struct Case {
+        const char* Scaled;
+        int Factor;  // the layout's multiplier, times 2
+    } cases[] = {{"True", 2}, {"False", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Scaled);
+        RegisterGuiClasses();
+        const std::string text = std::string("object Scaling: TForm\n  ClientWidth = 100\n  ClientHeight = 60\n") +
+                                 "  Font.Height = -10\n  Scaled = " + c.Scaled + "\n  PixelsPerInch = " +
+                                 std::to_string(screen / 2) + "\n" +
+                                 "  object Label: TLabel\n    Left = 10\n    Top = 20\n    Width = 30\n    Height = 8\n"
+                                 "  end\nend\n";
+        std::unique_ptr<TComponent> root(TextToComponent(AnsiString(text)));
+        auto* form = dynamic_cast<TForm*>(root.get());
+        ASSERT_NE(form, nullptr);
+        auto* label = dynamic_cast<TLabel*>(form->FindComponent("Label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->Parent(), form);
+        const int f = c.Factor;
+        EXPECT_EQ(form->ClientWidth(), 100 * f);
+        EXPECT_EQ(form->ClientHeight(), 60 * f);
+        EXPECT_EQ(form->Font().Height(), -10 * f);
+        EXPECT_EQ(label->Left(), 10 * f);
+        EXPECT_EQ(label->Top(), 20 * f);
+        EXPECT_EQ(label->Width(), 30 * f);
+        EXPECT_EQ(form->PixelsPerInch(), f == 2 ? screen : screen / 2);
     }
 }
 

@@ -49,14 +49,6 @@ void StyleOf(TFormBorderStyle border, DWORD& style, DWORD& exStyle) {
     }
 }
 
-int ScreenPixelsPerInch() {
-    HDC screen = GetDC(nullptr);
-    if (!screen) return 0;
-    const int pixels = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 }  // namespace
 
 // The window class of forms and its procedure, which hands each message to

@@ -43,6 +43,14 @@ unsigned char CharsetValue(TFontCharset charset) {
     return kCharsetValues[charset];
 }
 
+int ScreenPixelsPerInch() {
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 0;
+    const int pixels = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 TFont::TFont() : FName(GuiText::DefaultFontName), FHeight(-12) {}
 
 TFont::~TFont() { ReleaseHandle(); }

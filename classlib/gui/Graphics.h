@@ -26,6 +26,9 @@ enum TFontCharset {
 
 CLASSLIB_API unsigned char CharsetValue(TFontCharset charset);
 
+// The screen's resolution in pixels per logical inch; 0 when unknown.
+CLASSLIB_API int ScreenPixelsPerInch();
+
 // Font styles as bits; a form file keeps fonts without style.
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
