@@ -12,6 +12,15 @@ cmake --preset debug >/dev/null
 cmake --build --preset debug
 ctest --preset debug
 
+step "installed package: find_package from another project"
+rm -rf build/package
+cmake --install build/debug --prefix build/package/prefix >/dev/null
+cmake -S tests/package -B build/package/consumer -G Ninja -DCMAKE_CXX_COMPILER=g++ \
+  -DCMAKE_PREFIX_PATH="$PWD/build/package/prefix" -DCMAKE_CXX_FLAGS=-fsanitize=address,undefined \
+  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined >/dev/null
+cmake --build build/package/consumer
+build/package/consumer/consumer
+
 step "clang build"
 cmake --preset clang >/dev/null
 cmake --build --preset clang
