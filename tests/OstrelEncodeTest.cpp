@@ -612,6 +612,105 @@ TEST(OstrelEncode, FinderIgnoresPositionsOneWrapBack) {
     EXPECT_EQ(next, checked.size());
 }
 
+// The encoder's own stepping: FindMatchAndEnter at a token's first byte, then
+// EnterMatchRest for the rest of the token, over tokens of every length the
+// encoder meets (and some it does not: up to and past the window, up to the
+// end of the input). At every searched position the result is NewSearch's,
+// as the stream writes it: length 1 only at distances 1 to 10.
+TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
+    const TCompareCase cases[] = {
+        {TShape::Alphabet, 2, 3000, 71}, {TShape::Alphabet, 4, 4000, 72},  {TShape::Alphabet, 40, 4000, 73},
+        {TShape::Blocks, 3, 6000, 74},   {TShape::Runs, 2, 12000, 75},    {TShape::Alphabet, 256, 4000, 76},
+        {TShape::Blocks, 200, 5000, 77},
+    };
+    TOstrelEncode enc;
+    TOstrelSearchTables tables;
+    std::mt19937 rng(70);
+    int searched = 0;
+    for (const TCompareCase& c : cases) {
+        SCOPED_TRACE(c.Seed);
+        const Bytes input = Generate(c.Shape, c.Alphabet, c.Size, c.Seed);
+        ostrel::ResetSearch(tables);
+        for (int pos = 0; pos < c.Size;) {
+            unsigned short refLen, refDist;
+            enc.NewSearch(const_cast<unsigned char*>(input.data()) + pos, pos, c.Size, refLen, refDist);
+            const ostrel::TMatch m = ostrel::FindMatchAndEnter(tables, input.data() + pos, pos, c.Size);
+            const bool written = refLen >= 2 || (refLen == 1 && refDist <= 10);
+            ASSERT_EQ(m.Length, written ? refLen : 0) << pos;
+            ASSERT_EQ(m.Distance, written ? refDist : 0) << pos;
+            ++searched;
+            // Mostly the token the encoder would take; else a step of 1 to
+            // 8, now and then one of up to 2,000.
+            const int left = c.Size - pos;
+            const unsigned pick = rng() % 128;
+            int step = pick < 48    ? std::max(m.Length, 1)
+                       : pick < 127 ? 1 + static_cast<int>(rng() % 8)
+                                    : 1 + static_cast<int>(rng() % 2000);
+            step = std::min(step, left);
+            ostrel::EnterMatchRest(tables, input.data() + pos, pos, step, c.Size);
+            pos += step;
+        }
+    }
+    EXPECT_GT(searched, 1000);  // the steps above leave enough positions searched
+}
+
+// As FinderIgnoresPositionsOneWrapBack, on the encoder's stepping: positions
+// entered token by token, with the planted copies searched.
+TEST(OstrelEncode, SearchAndEnterIgnoresPositionsOneWrapBack) {
+    struct TPlant {
+        const char* Bytes;
+        int First;
+        int Back;  // the second copy stands 65,536 + Back after the first
+    };
+    const TPlant plants[] = {{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9}, {"UV", 7000, 1535},
+                             {"PQRSTU", 9000, 1}, {"MNO", 11000, 1534}};
+    Bytes input = Generate(TShape::Alphabet, 4, 90000, 42);  // only a..d elsewhere
+    std::vector<int> checked;
+    for (const TPlant& p : plants) {
+        const int second = p.First + 65536 + p.Back;
+        for (int i = 0; p.Bytes[i] != 0; ++i) {
+            input[static_cast<size_t>(p.First + i)] = static_cast<unsigned char>(p.Bytes[i]);
+            input[static_cast<size_t>(second + i)] = static_cast<unsigned char>(p.Bytes[i]);
+        }
+        for (int pos = second - 2; pos <= second + 4; ++pos) checked.push_back(pos);
+    }
+    std::sort(checked.begin(), checked.end());
+    const int size = static_cast<int>(input.size());
+    TOstrelEncode enc;
+    TOstrelSearchTables tables;
+    ostrel::ResetSearch(tables);
+    size_t next = 0;
+    for (int pos = 0; pos < size && next < checked.size();) {
+        const ostrel::TMatch m = ostrel::FindMatchAndEnter(tables, input.data() + pos, pos, size);
+        if (pos == checked[next]) {
+            ++next;
+            unsigned short refLen, refDist;
+            enc.NewSearch(input.data() + pos, pos, size, refLen, refDist);
+            const bool written = refLen >= 2 || (refLen == 1 && refDist <= 10);
+            EXPECT_EQ(m.Length, written ? refLen : 0) << pos;
+            EXPECT_EQ(m.Distance, written ? refDist : 0) << pos;
+        }
+        // The encoder's token, cut short so that every planted copy is searched.
+        const int step = std::max(1, std::min(m.Length, checked[next < checked.size() ? next : 0] - pos));
+        ostrel::EnterMatchRest(tables, input.data() + pos, pos, next < checked.size() ? step : 1, size);
+        pos += next < checked.size() ? step : 1;
+    }
+    EXPECT_EQ(next, checked.size());
+}
+
+// Inputs that run through the 16-bit positions twice, so that stale heads
+// and links of earlier rounds are met.
+TEST(OstrelEncode, FastStreamEqualsTheExhaustiveOneOnLongInputs) {
+    const TCompareCase cases[] = {{TShape::Blocks, 4, 140000, 81}, {TShape::Runs, 3, 140000, 82}};
+    for (const TCompareCase& c : cases) {
+        SCOPED_TRACE(c.Seed);
+        const Bytes input = Generate(c.Shape, c.Alphabet, c.Size, c.Seed);
+        const TEncoded fast = Encode(input);
+        ExpectSoundStream(input, fast);
+        ASSERT_TRUE(fast.Stream == Encode(input, true).Stream);
+    }
+}
+
 TEST(OstrelEncode, EncodersOnTwoThreadsDoNotDisturbEachOther) {
     const Bytes inputs[2] = {Generate(TShape::Alphabet, 3, 30000, 21), Generate(TShape::Blocks, 4, 30000, 22)};
     for (bool reference : {true, false}) {

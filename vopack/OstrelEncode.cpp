@@ -1,6 +1,7 @@
 #include "vopack/OstrelEncode.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -23,6 +24,12 @@ static_assert(HistorySize + ChunkSize + MaxMatchLength <= TOstrelEncode::InBufSi
 // bytes and a flag word for each of the 16,385 tokens' groups.
 static_assert(FlagWordSize + 31 * MaxTokenSize + ChunkSize + MaxTokenSize +
                   FlagWordSize * ((ChunkSize + 1 + TokensPerGroup - 1) / TokensPerGroup) <=
+              TOstrelEncode::OutBufSize);
+
+// Match tokens may store up to three bytes from their first one on (see
+// PutMatch), even the last one of the worst call above.
+static_assert(FlagWordSize + 31 * MaxTokenSize + ChunkSize + MaxTokenSize +
+                  FlagWordSize * ((ChunkSize + 1 + TokensPerGroup - 1) / TokensPerGroup) + MaxTokenSize - 1 <=
               TOstrelEncode::OutBufSize);
 
 // Everything an open encoder holds, as its header says.
@@ -164,69 +171,102 @@ int TOstrelEncode::Encode(unsigned char* data) {
     return DoneSize - OutBase;
 }
 
-void TOstrelEncode::CodeTokens() {
-    // The loop works on locals: the output goes through a byte pointer, which
-    // may alias any member, so members would be reloaded after every store.
-    TOstrelSearchTables* const tables = FTables;
-    const bool reference = UseReferenceSearch;
+namespace {
+
+// Writes the match token (code byte, length bytes, distance byte) at out and
+// returns the byte after it. Each part is stored whether it belongs to the
+// token or not and the pointer moves past the parts that do, so the length
+// and distance classes cost no branches; the stray bytes lie at most three
+// past the token's first byte and the next token or flag word overwrites
+// them.
+inline unsigned char* PutMatch(unsigned char* out, int length, int distance) {
+    const int wordLength = length > ByteLengthMax;
+    const int byteLength = length > ShortLengthMax;
+    const int farDistance = distance > ShortDistanceMax;
+    const int lengthClass = wordLength ? LengthClassWord : byteLength ? LengthClassByte : length - 1;
+    const int distanceClass = farDistance ? DistanceClassByte + distance / 256 : distance - 1;
+    out[0] = static_cast<unsigned char>(lengthClass << 4 | distanceClass);
+    out[1] = static_cast<unsigned char>(length);
+    out[2] = static_cast<unsigned char>(length >> 8);
+    out += 1 + byteLength + wordLength;
+    out[0] = static_cast<unsigned char>(distance);
+    return out + farDistance;
+}
+static_assert(LengthExtraBytes(8192) + DistanceExtraBytes(WindowSize) + 1 == MaxTokenSize);
+
+// The fast match finder: each token's first position is entered by the
+// search, the rest of a match after it.
+struct TFastFinder {
+    TOstrelSearchTables& Tables;
+    int Size;
+
+    TMatch Next(const unsigned char* in, int pos) const { return FindMatchAndEnter(Tables, in, pos, Size); }
+    void Pass(const unsigned char* in, int pos, int length) const {
+        EnterMatchRest(Tables, in, pos, length, Size);
+    }
+};
+
+// The exhaustive search, with the token-size rule deciding literal or match.
+struct TReferenceFinder {
+    TOstrelEncode& Encoder;
+    int Size;
+
+    TMatch Next(unsigned char* in, int pos) const {
+        unsigned short length;
+        unsigned short distance;
+        Encoder.NewSearch(in, pos, Size, length, distance);
+        if (length == 0 || MatchTokenSize(length, distance) > length) return {0, 0};
+        return {length, distance};
+    }
+    void Pass(const unsigned char*, int, int) const {}
+};
+
+}  // namespace
+
+// The token loop on locals: the output goes through a byte pointer, which
+// may alias any member, so members would be reloaded after every store (the
+// group close, once per 32 tokens, may use them). The flag mask counts the
+// tokens of the open group: it is 0 once 32 have been shifted past.
+template <typename TFinder>
+void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
     const int size = SrcSize;
-    const int base = InBase;
+    const int last = InBase + ChunkSize;  // a token starts at this position at the latest
     unsigned char* in = InCur;
     int pos = SrcPos;
     unsigned char* out = OutCur;
     std::uint32_t flagBits = FlagBits;
-    std::uint32_t flagMask = FlagMask;
-    int flagCount = FlagCount;
+    std::uint32_t flagMask = FlagMask;  // 0 once the group holds 32 tokens
     unsigned char* flagSlot = FlagSlot;
-    int doneSize = DoneSize;
 
     for (;;) {
-        unsigned short length;
-        unsigned short distance;
-        if (reference)
-            NewSearch(in, pos, size, length, distance);
-        else
-            FindLongestMatch(*tables, in, pos, size, length, distance);
-
-        int taken = 1;
-        if (length != 0 && MatchTokenSize(length, distance) <= length) {
+        const TMatch m = finder.Next(in, pos);
+        if (m.Length != 0) {
             flagBits |= flagMask;
-            const int lengthClass = LengthClassOf(length);
-            const int distanceClass = DistanceClassOf(distance);
-            *out++ = static_cast<unsigned char>(lengthClass << 4 | distanceClass);
-            if (lengthClass == LengthClassWord) {
-                *out++ = static_cast<unsigned char>(length);
-                *out++ = static_cast<unsigned char>(length >> 8);
-            } else if (lengthClass == LengthClassByte) {
-                *out++ = static_cast<unsigned char>(length);
-            }
-            if (distanceClass >= DistanceClassByte) *out++ = static_cast<unsigned char>(distance);
-            taken = length;
+            out = PutMatch(out, m.Length, m.Distance);
+            finder.Pass(in, pos, m.Length);
+            in += m.Length;
+            pos += m.Length;
         } else {
-            *out++ = *in;
+            *out++ = *in++;
+            ++pos;
         }
-        if (!reference) InsertPositions(*tables, in, pos, taken, size);
         flagMask >>= 1;
-        ++flagCount;
-        in += taken;
-        pos += taken;
 
-        if (pos >= size || flagCount == TokensPerGroup) {
+        if (pos >= size || flagMask == 0) {
             StoreLittle32(flagSlot, flagBits);
-            doneSize = OutBase + static_cast<int>(out - OutBuf);
+            DoneSize = OutBase + static_cast<int>(out - OutBuf);
             if (pos < size) {
                 flagSlot = out;
                 out += FlagWordSize;
                 flagBits = 0;
                 flagMask = FirstFlagMask;
-                flagCount = 0;
             }
         }
         if (pos >= size) {
             IsEnd = true;
             break;
         }
-        if (pos - base > ChunkSize) break;
+        if (pos > last) break;
     }
 
     InCur = in;
@@ -235,9 +275,15 @@ void TOstrelEncode::CodeTokens() {
     OutPos = OutBase + static_cast<int>(out - OutBuf);
     FlagBits = flagBits;
     FlagMask = flagMask;
-    FlagCount = flagCount;
+    FlagCount = std::countl_zero(flagMask);  // tokens shifted past
     FlagSlot = flagSlot;
-    DoneSize = doneSize;
+}
+
+void TOstrelEncode::CodeTokens() {
+    if (UseReferenceSearch)
+        CodeTokensWith(TReferenceFinder{*this, SrcSize});
+    else
+        CodeTokensWith(TFastFinder{*FTables, SrcSize});
 }
 
 void TOstrelEncode::NewSearch(unsigned char* data, int pos, int size, unsigned short& length,

@@ -5,19 +5,27 @@
 //
 // The longest match at a position is found on the shortest list that can hold
 // it, each list walked nearest-first:
-//   - 4 bytes or more: the chain of positions whose first four bytes hash
-//     alike (Head4/Chain4), walked whole; a candidate counts only when it is
-//     strictly longer than the best so far, so among equal lengths the nearest
-//     wins;
-//   - exactly 3: the first true hit on the 3-byte chain (Head3/Chain3);
+//   - 3 bytes or more: the list of positions whose first three bytes hash
+//     alike (Head3, then Chain3 and Skip3). The first true hit is the nearest
+//     match of three bytes; after it a candidate counts only when it is
+//     strictly longer than the best so far, so among equal lengths the
+//     nearest wins. A candidate that can be longer must also hold the four
+//     bytes ending just past the best length, so one 4-byte load turns most
+//     of them away;
 //   - exactly 2: the latest position holding the same two bytes (Head2);
 //   - 1: the last 10 bytes (a one-byte match farther back is never written).
-// Chain entries are distances back to the previous position of the same
-// bucket (walks stop once past the 1,535-byte window). Positions are
+// A position's chain entry holds the list's previous position, its skip
+// entry the one before that, so that a walk takes two steps per load it
+// waits for. Walks stop once past the 1,535-byte window. Positions are
 // absolute input positions, so the tables follow the input across Encode
 // calls however the input buffer moves.
 //
-// Heads keep only the low 16 bits of a position, read as the
+// Every input position is entered once, into both lists in one step: the
+// encoder enters a token's first position while it searches there
+// (FindMatchAndEnter shares the hash and the head loads) and the rest of the
+// token afterwards (EnterMatchRest).
+//
+// Heads and entries keep only the low 16 bits of a position, read as the
 // nearest position before with those bits. When the real latest entry lies
 // 65,536 or more back, that names a wrong position. It is harmless: every
 // candidate's bytes are compared before it is taken, and any window position
@@ -37,18 +45,29 @@
 
 #include "vopack/StreamFormat.h"
 
+#if defined(__GNUC__)
+#define OSTREL_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define OSTREL_ALWAYS_INLINE inline
+#endif
+
 struct TOstrelSearchTables {
-    static constexpr int HashBits = 13;
+    static constexpr int HashBits = 14;
     static constexpr int ChainSize = 2048;  // more than the window: entries live long enough
 
     std::uint16_t Head2[65536];          // by the two bytes b0 | b1 << 8
     std::uint16_t Head3[1 << HashBits];  // by a hash of three bytes
-    std::uint16_t Head4[1 << HashBits];  // by a hash of four bytes
-    std::uint16_t Chain3[ChainSize];     // by position & (ChainSize - 1)
-    std::uint16_t Chain4[ChainSize];
+    std::uint16_t Chain3[ChainSize];     // by position & (ChainSize - 1): the previous position
+    std::uint16_t Skip3[ChainSize];      // the same: the position before that
 };
 
 namespace ostrel {
+
+// A search result: Length 0 means a literal.
+struct TMatch {
+    int Length;
+    int Distance;
+};
 
 // Forget every position: the tables start a new input.
 void ResetSearch(TOstrelSearchTables& tables);
@@ -57,8 +76,8 @@ void ResetSearch(TOstrelSearchTables& tables);
 // size is the input size). Every position before pos that a later window can
 // reach must have been entered already. Positions that no later search can
 // reach (more than 1,535 before pos + count) are left out, and each list only
-// takes positions with enough input after them. Reads no byte at or beyond
-// input position size.
+// takes positions with enough input after them; a count of 0 or less enters
+// nothing. Reads no byte at or beyond input position size.
 inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* data, int pos, int count,
                             int size);
 
@@ -72,6 +91,16 @@ inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* da
 // min(8192, size - pos) - 1.
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance);
+
+// Enters the rest of a match: positions pos + 1 .. pos + length - 1, where
+// data points at position pos (which has been entered) and length >= 1. The
+// same as InsertPositions(tables, data + 1, pos + 1, length - 1, size).
+inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size);
+
+// The same search, and then position pos is entered as InsertPositions(tables,
+// data, pos, 1, size) would: the encoder's step for the first byte of every
+// token. Whatever the result, every length it gives is written as a match.
+inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size);
 
 namespace search_detail {
 
@@ -100,10 +129,8 @@ inline std::uint64_t Load64(const unsigned char* p) {
     return v;
 }
 
-inline unsigned Hash(std::uint32_t v) { return (v * 2654435761u) >> (32 - TTables::HashBits); }
-// Three bytes moved to the top, so that their hash differs from the 4-byte
-// hash of the same bytes and the two lists do not crowd buckets in step.
-inline unsigned Hash3(std::uint32_t triple) { return Hash(triple << 8); }
+// Hash of the three low bytes of v (the fourth is shifted out first).
+inline unsigned Hash3(std::uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - TTables::HashBits); }
 
 // Index of the first differing byte of two 8-byte loads whose XOR is x != 0.
 inline int FirstDifference(std::uint64_t x) {
@@ -130,8 +157,12 @@ inline int MatchLength(const unsigned char* a, const unsigned char* b, int limit
 // nearest such before q), or 0 when that lies outside the window.
 inline unsigned Back16(int q, std::uint16_t head) { return (static_cast<unsigned>(q) - head) & 0xFFFF; }
 
-inline void Enter(std::uint16_t& head, std::uint16_t* chain, int q) {
-    chain[q & ChainMask] = static_cast<std::uint16_t>(Back16(q, head));
+// Enters q on the 3-byte list whose head is head: the chain entry takes
+// the head, the skip entry the head's own chain entry.
+inline void Enter3(TTables& tables, std::uint16_t& head, int q) {
+    const std::uint16_t was = head;
+    tables.Chain3[q & ChainMask] = was;
+    tables.Skip3[q & ChainMask] = tables.Chain3[was & ChainMask];
     head = static_cast<std::uint16_t>(q);
 }
 
@@ -141,13 +172,164 @@ inline int FirstBack(std::uint16_t head, int pos, int reach) {
     return back - 1 < static_cast<unsigned>(reach) ? static_cast<int>(back) : 0;
 }
 
-// Next distance along a chain, or 0 past reach. A step of 0 can only come
-// from a head that was never set and names q itself.
-inline int NextBack(const std::uint16_t* chain, int pos, int back, int reach) {
-    const int step = chain[(pos - back) & ChainMask];
-    if (step == 0) return 0;
-    back += step;
-    return back <= reach ? back : 0;
+// A walk along one bucket, nearest first. A chain entry holds the low 16
+// bits of the bucket's previous position, so a step is one load; each step
+// must go farther back (a link made from a wrong head may not), which also
+// bounds the walk by the window.
+struct TWalk {
+    const std::uint16_t* Chain;
+    int Pos;
+    int Reach;
+    std::uint16_t At;  // low 16 bits of the candidate's position
+    int Back;          // its distance; 0 once the walk is over
+
+    TWalk(const std::uint16_t* chain, std::uint16_t head, int pos, int reach)
+        : Chain(chain), Pos(pos), Reach(reach), At(head), Back(FirstBack(head, pos, reach)) {}
+
+    void Next() {
+        At = Chain[At & ChainMask];
+        const int back = static_cast<int>(Back16(Pos, At));
+        Back = back > Back && back <= Reach ? back : 0;
+    }
+};
+
+// Nearest distance 1..min(reach, 10) holding the byte at data, or 0.
+inline int NearestSameByte(const unsigned char* data, int reach) {
+    const int near = std::min(reach, OneByteMatchReach);
+    if (near == OneByteMatchReach) {
+        // Distances 8 .. 1 in one word: a zero byte of x marks an equal byte.
+        // The exact zero-byte test, so no borrow marks a neighbour.
+        constexpr std::uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+        const std::uint64_t x = Load64(data - 8) ^ (0x0101010101010101ull * data[0]);
+        const std::uint64_t zero = ~(((x & Low7) + Low7) | x | Low7);
+        if (zero != 0) {
+            // The byte just before data is the last in memory.
+            if constexpr (std::endian::native == std::endian::little)
+                return 1 + (std::countl_zero(zero) >> 3);
+            else
+                return 1 + (std::countr_zero(zero) >> 3);
+        }
+        if (data[-9] == data[0]) return 9;
+        return data[-10] == data[0] ? 10 : 0;
+    }
+    for (int back = 1; back <= near; ++back)
+        if (data[-back] == data[0]) return back;
+    return 0;
+}
+
+// The longest match of three bytes or more on the 3-byte bucket whose latest
+// position has the low bits at, given the bytes at data (four of them:
+// maxlen >= 4). Length 0 when no three bytes repeat. Written out on plain
+// unsigned locals: this is the encoder's innermost loop.
+OSTREL_ALWAYS_INLINE TMatch LongestOnChain(const TTables& tables, std::uint16_t at, const unsigned char* data,
+                                           std::uint32_t quad, int pos, int reach, int maxlen) {
+    const unsigned window = static_cast<unsigned>(reach);
+    unsigned back = Back16(pos, at);
+    // One step along the bucket: false once past the window, or when a link
+    // made from a wrong head does not lead farther back.
+    const auto step = [&]() {
+        at = tables.Chain3[at & ChainMask];
+        const unsigned next = Back16(pos, at);
+        const bool on = next > back && next <= window;
+        back = next;
+        return on;
+    };
+    const auto holdsTriple = [&](unsigned cand) { return ((Load32(data - cand) ^ quad) & 0xFFFFFF) == 0; };
+    // The nearest true three bytes (others only share the bucket). Whether
+    // the head is in the window and whether it holds them is one question,
+    // one branch: out of the window the probe reads data itself instead.
+    const bool inWindow = back - 1 < window;
+    if (!(inWindow & holdsTriple(inWindow ? back : 0))) {
+        if (!inWindow) return {0, 0};
+        do {
+            if (!step()) return {0, 0};
+        } while (!holdsTriple(back));
+    }
+    TMatch best{MatchLength(data, data - back, maxlen), static_cast<int>(back)};
+    if (best.Length == maxlen) return best;
+    // Farther ones count only when longer, so they must hold the four bytes
+    // ending at index best.Length as well. Two candidates a round: the chain
+    // and skip entries of one are loaded together, so the walk waits for
+    // one load per two steps.
+    const unsigned char* edgeAt = data + best.Length - 3;
+    std::uint32_t edge = Load32(edgeAt);
+    const auto consider = [&](unsigned cand) {
+        if (Load32(edgeAt - cand) != edge) return false;
+        const int len = MatchLength(data, data - cand, maxlen);
+        if (len <= best.Length) return false;
+        best = {len, static_cast<int>(cand)};
+        if (len == maxlen) return true;
+        edgeAt = data + len - 3;
+        edge = Load32(edgeAt);
+        return false;
+    };
+    for (;;) {
+        const std::uint16_t at1 = tables.Chain3[at & ChainMask];
+        const std::uint16_t at2 = tables.Skip3[at & ChainMask];
+        const unsigned back1 = Back16(pos, at1);
+        if (back1 <= back || back1 > window) break;
+        if (consider(back1)) break;
+        const unsigned back2 = Back16(pos, at2);
+        if (back2 <= back1 || back2 > window) break;
+        if (consider(back2)) break;
+        at = at2;
+        back = back2;
+    }
+    return best;
+}
+
+// The search for the last three positions of the input, where fewer than
+// four bytes are left: at most a 3-byte match, taken from the lists as they
+// are (nothing is entered).
+inline TMatch FindNearEnd(const TTables& tables, const unsigned char* data, int pos, int maxlen, int reach) {
+    if (maxlen >= 3) {
+        const std::uint32_t triple = Triple(data);
+        for (TWalk walk(tables.Chain3, tables.Head3[Hash3(triple)], pos, reach); walk.Back != 0; walk.Next())
+            if (Triple(data - walk.Back) == triple) return {3, walk.Back};
+    }
+    if (maxlen >= 2) {
+        const unsigned pair = Pair(data);
+        const int back = FirstBack(tables.Head2[pair], pos, reach);
+        if (back != 0 && Pair(data - back) == pair) return {2, back};
+    }
+    const int back = NearestSameByte(data, reach);
+    return {back != 0 ? 1 : 0, back};
+}
+
+// The whole search; with EnterPos, position pos is entered on the way (its
+// heads read first, so the walk starts before it).
+template <bool EnterPos, typename TTablesRef>
+OSTREL_ALWAYS_INLINE TMatch Find(TTablesRef& tables, const unsigned char* data, int pos, int size) {
+    const int left = size - pos;
+    const int reach = std::min(pos, WindowSize);
+    if (left < 4) {
+        if (left <= 0) return {0, 0};
+        const TMatch m = reach == 0 ? TMatch{0, 0} : FindNearEnd(tables, data, pos, left, reach);
+        if constexpr (EnterPos) InsertPositions(tables, data, pos, 1, size);
+        return m;
+    }
+    const std::uint32_t quad = Load32(data);
+    const unsigned pair = quad & 0xFFFF;
+    const unsigned bucket = Hash3(quad);
+    const std::uint16_t head3 = tables.Head3[bucket];
+    const std::uint16_t head2 = tables.Head2[pair];
+    if constexpr (EnterPos) {
+        tables.Chain3[pos & ChainMask] = head3;
+        tables.Skip3[pos & ChainMask] = tables.Chain3[head3 & ChainMask];
+        tables.Head3[bucket] = static_cast<std::uint16_t>(pos);
+        tables.Head2[pair] = static_cast<std::uint16_t>(pos);
+    }
+    if (reach == 0) return {0, 0};
+
+    const TMatch m = LongestOnChain(tables, head3, data, quad, pos, reach, std::min(MaxMatchLength, left));
+    if (m.Length != 0) return m;
+    // No three bytes repeat, so the nearest two that do are the answer (one
+    // branch again, as above).
+    const unsigned back2 = Back16(pos, head2);
+    const bool inWindow2 = back2 - 1 < static_cast<unsigned>(reach);
+    if (inWindow2 & (Pair(data - (inWindow2 ? back2 : 0)) == pair)) return {2, static_cast<int>(back2)};
+    const int back1 = NearestSameByte(data, reach);
+    return {back1 != 0 ? 1 : 0, back1};
 }
 
 }  // namespace search_detail
@@ -162,82 +344,41 @@ inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* da
         const int q = pos + i;
         const std::uint32_t quad = Load32(data + i);
         tables.Head2[quad & 0xFFFF] = static_cast<std::uint16_t>(q);
-        Enter(tables.Head3[Hash3(quad & 0xFFFFFF)], tables.Chain3, q);
-        Enter(tables.Head4[Hash(quad)], tables.Chain4, q);
+        Enter3(tables, tables.Head3[Hash3(quad)], q);
     }
     // The last three input bytes: each list only where its bytes exist.
     for (; i < end; ++i) {
         const int q = pos + i;
         if (i + 2 <= left) tables.Head2[Pair(data + i)] = static_cast<std::uint16_t>(q);
-        if (i + 3 <= left) Enter(tables.Head3[Hash3(Triple(data + i))], tables.Chain3, q);
+        if (i + 3 <= left) Enter3(tables, tables.Head3[Hash3(Triple(data + i))], q);
+    }
+}
+
+OSTREL_ALWAYS_INLINE void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length,
+                                         int size) {
+    using namespace search_detail;
+    if (length <= WindowSize && size - pos >= length + 3) {
+        // Every position's four bytes lie inside the input.
+        for (int i = 1; i < length; ++i) {
+            const std::uint32_t quad = Load32(data + i);
+            tables.Head2[quad & 0xFFFF] = static_cast<std::uint16_t>(pos + i);
+            Enter3(tables, tables.Head3[Hash3(quad)], pos + i);
+        }
+    } else {
+        InsertPositions(tables, data + 1, pos + 1, length - 1, size);
     }
 }
 
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance) {
-    using namespace search_detail;
-    const int maxlen = std::min(MaxMatchLength, size - pos);
-    const int reach = std::min(pos, WindowSize);
-    length = 0;
-    distance = 0;
-    if (maxlen <= 0 || reach == 0) return;
+    const TMatch m = search_detail::Find<false>(tables, data, pos, size);
+    length = static_cast<unsigned short>(m.Length);
+    distance = static_cast<unsigned short>(m.Distance);
+}
 
-    if (maxlen >= 4) {
-        int bestLen = 3;
-        int bestBack = 0;
-        for (int back = FirstBack(tables.Head4[Hash(Load32(data))], pos, reach); back != 0;
-             back = NextBack(tables.Chain4, pos, back, reach)) {
-            const unsigned char* cand = data - back;
-            // A candidate can only win if it also matches the four bytes
-            // ending at the current best length; most fail on that one load,
-            // among them every position of other four bytes that shares the
-            // bucket (while the best is 3, these are the first four bytes).
-            if (Load32(cand + bestLen - 3) != Load32(data + bestLen - 3)) continue;
-            const int len = MatchLength(data, cand, maxlen);
-            if (len > bestLen) {
-                bestLen = len;
-                bestBack = back;
-                if (len == maxlen) break;
-            }
-        }
-        if (bestBack != 0) {
-            length = static_cast<unsigned short>(bestLen);
-            distance = static_cast<unsigned short>(bestBack);
-            return;
-        }
-    }
-
-    if (maxlen >= 3) {
-        // No four bytes repeat, so the nearest three that do are the answer.
-        const std::uint32_t triple = Triple(data);
-        for (int back = FirstBack(tables.Head3[Hash3(triple)], pos, reach); back != 0;
-             back = NextBack(tables.Chain3, pos, back, reach)) {
-            if (Triple(data - back) == triple) {
-                length = 3;
-                distance = static_cast<unsigned short>(back);
-                return;
-            }
-        }
-    }
-
-    if (maxlen >= 2) {
-        const unsigned pair = Pair(data);
-        const int back = FirstBack(tables.Head2[pair], pos, reach);
-        if (back != 0 && Pair(data - back) == pair) {
-            length = 2;
-            distance = static_cast<unsigned short>(back);
-            return;
-        }
-    }
-
-    const int near = std::min(reach, OneByteMatchReach);
-    for (int back = 1; back <= near; ++back) {
-        if (data[-back] == data[0]) {
-            length = 1;
-            distance = static_cast<unsigned short>(back);
-            return;
-        }
-    }
+OSTREL_ALWAYS_INLINE TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos,
+                                              int size) {
+    return search_detail::Find<true>(tables, data, pos, size);
 }
 
 }  // namespace ostrel
