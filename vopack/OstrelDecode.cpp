@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/Platform.h"
+#include "vopack/OstrelDecodeCopy.h"
+#include "vopack/OstrelDecodeFast.h"
 
 namespace {
 
 using namespace ostrel;
+using namespace ostrel::decode;
 
 // Fewer unread stream bytes than this, with more of the stream to come, ends
 // a call with NeedInput: every token then still finds its bytes loaded.
@@ -18,13 +21,15 @@ constexpr int InputReserve = 256;
 constexpr int OutputLimit = ChunkSize;
 // Bytes that a call gathers before it reports them, short of the end.
 constexpr int MinReport = HistorySize;
-// CopyMatch may write this many bytes past a match; OutBuf has room for them.
-constexpr int CopySlack = 16;
 // Literal runs (at most 32) are copied in two steps of this size.
 constexpr int LiteralStep = TokensPerGroup / 2;
 
 static_assert(DecodeInBufSize >= InputReserve - 1 + ChunkSize);
+// The last token of a call starts at most OutputLimit bytes in; every copy
+// may write CopySlack (a match) or 2 * LiteralStep (literals) bytes past it.
 static_assert(DecodeOutBufSize >= HistorySize + OutputLimit + MaxMatchLength + CopySlack);
+static_assert(DecodeOutBufSize >= HistorySize + OutputLimit + 1 + 2 * LiteralStep);
+static_assert(LiteralOverread == 2 * LiteralStep);
 
 unsigned char* TakeBlock(int bytes) {
     return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(bytes)));
@@ -33,31 +38,6 @@ unsigned char* TakeBlock(int bytes) {
 void GiveBack(unsigned char*& block) {
     if (block) plat::GlobalFree(block);
     block = nullptr;
-}
-
-// Copies length bytes from dst - distance to dst with the result of a byte-by-
-// byte copy (a distance below the length repeats the last distance bytes), in
-// wide steps. May write up to CopySlack - 1 bytes past dst + length.
-inline void CopyMatch(unsigned char* dst, int distance, int length) {
-    if (distance >= 16) {
-        // Each 16-byte step reads bytes that are final before it writes.
-        // Most matches are short: one step, then a loop for the rest.
-        const unsigned char* src = dst - distance;
-        std::memcpy(dst, src, 16);
-        for (int i = 16; i < length; i += 16) std::memcpy(dst + i, src + i, 16);
-        return;
-    }
-    if (distance == 1) {
-        std::memset(dst, dst[-1], static_cast<std::size_t>(length));
-        return;
-    }
-    // A short period repeats at any multiple of itself: copy the first bytes
-    // one by one, then 8 at a time from a multiple of at least 8 back.
-    int period = distance;
-    while (period < 8) period += distance;
-    const int head = std::min(length, period - distance);
-    for (int i = 0; i < head; ++i) dst[i] = dst[i - distance];
-    for (int i = head; i < length; i += 8) std::memcpy(dst + i, dst + i - period, 8);
 }
 
 // What a code byte says, so that a match token is parsed without branches:
@@ -95,11 +75,6 @@ constexpr TCodeTable MakeCodeTable() {
 }
 
 constexpr TCodeTable CodeTable = MakeCodeTable();
-
-inline std::uint32_t Load32Le(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -199,43 +174,56 @@ void TOstrelDecode::Fail() {
 }
 
 void TOstrelDecode::DecodeTokens() {
-    unsigned char* in = InCur;
-    unsigned char* out = OutCur;
-    int srcPos = SrcPos;
-    int dstPos = DstPos;
-    std::uint32_t bits = FlagBits;
-    std::uint32_t mask = FlagMask;
-    int index = FlagIndex;
-    const int loaded = InLoaded;
+    TCursor c{InCur, OutCur, FlagBits, FlagMask, FlagIndex};
+    // Positions as offsets: into InBuf for the stream, from the output area
+    // (decoded position OutBase) for the output.
+    unsigned char* const area = OutBuf + HistorySize;
     const int dstSize = DstSize;
     const int outBase = OutBase;
-    // NeedInput as soon as srcPos passes needAt.
-    const int needAt = loaded < SrcSize ? loaded - InputReserve : INT_MAX;
-    // A run of literals stops where the stream runs out or needAt is passed,
-    // and where the decoded size or the output limit is reached.
-    const int srcFence = needAt == INT_MAX ? loaded : std::min(loaded, needAt + 1);
-    const int dstFence = outBase + std::min(dstSize - outBase, OutputLimit + 1);
+    const std::ptrdiff_t loadedAt = InLoaded - InBase;
+    // NeedInput once the stream offset passes needAt (never when all is loaded).
+    const std::ptrdiff_t needAt = InLoaded < SrcSize ? loadedAt - InputReserve : DecodeInBufSize;
+    // The call ends once the output offset reaches outEnd: the decoded size
+    // or one byte past the output limit.
+    const std::ptrdiff_t outEnd = std::min(dstSize - outBase, OutputLimit + 1);
+    // A run of literals stops where the stream runs out or needAt is passed.
+    const std::ptrdiff_t srcFence = std::min(loadedAt, needAt + 1);
+
+    const std::ptrdiff_t fastIn = std::min(needAt - FastGroupInput, loadedAt - FastGroupInput - LiteralOverread);
+    const std::ptrdiff_t fastOutFirst = outBase > 0 ? 0 : WindowSize;
+    const std::ptrdiff_t fastOutLast = outEnd - FastGroupOutput - 1;
+    bool fast = fastIn >= 0 && fastOutLast >= fastOutFirst;
+    const TFastLimits limits = fast ? TFastLimits{InBuf + fastIn, area + fastOutFirst, area + fastOutLast}
+                                    : TFastLimits{nullptr, nullptr, nullptr};
+
     bool broken = false;
     unsigned char pad[MaxGroupStepSize];
-
     for (;;) {
+        if (fast && c.Out >= limits.OutFirst) {
+            DecodeFastGroups(c, limits);
+            // Once past a limit the cursor stays past it for the rest of the call.
+            fast = c.In <= limits.InLast && c.Out <= limits.OutLast;
+        }
+
+        // One careful step: a token, or a run of literals, with every test.
         // Near the end of the loaded stream a token is parsed from a zero-
         // padded copy and then checked against the bytes that really exist.
-        const int avail = loaded - srcPos;
-        const unsigned char* p = in;
-        if (avail < MaxGroupStepSize) {
+        const std::ptrdiff_t avail = loadedAt - (c.In - InBuf);
+        const int dstPos = outBase + static_cast<int>(c.Out - area);
+        const unsigned char* p = c.In;
+        if (avail < MaxGroupStepSize) [[unlikely]] {
             std::memset(pad, 0, sizeof pad);
-            std::memcpy(pad, in, static_cast<std::size_t>(std::max(avail, 0)));
+            std::memcpy(pad, c.In, static_cast<std::size_t>(std::max<std::ptrdiff_t>(avail, 0)));
             p = pad;
         }
         int used = 0;
-        if (index == 0) {
-            bits = Load32Le(p);
-            mask = FirstFlagMask;
+        if (c.Index == 0) {
+            c.Bits = Load32Le(p);
+            c.Mask = FirstFlagMask;
             used = FlagWordSize;
         }
         int tokens;
-        if (bits & mask) {
+        if (c.Bits & c.Mask) {
             // Four bytes from the code on are always there (padded near the end).
             const std::uint32_t word = Load32Le(p + used);
             const TCodeInfo& info = CodeTable.Info[word & 0xFF];
@@ -246,68 +234,65 @@ void TOstrelDecode::DecodeTokens() {
                 broken = true;
                 break;
             }
-            in += used;
-            srcPos += used;
+            c.In += used;
             if (length > dstSize - dstPos) {
                 length = dstSize - dstPos;
                 broken = true;
             }
-            CopyMatch(out, distance, length);
-            out += length;
-            dstPos += length;
+            CopyMatch(c.Out, static_cast<std::size_t>(distance), static_cast<std::size_t>(length));
+            c.Out += length;
             tokens = 1;
         } else {
             if (used >= avail) {
                 broken = true;
                 break;
             }
-            in += used;
-            srcPos += used;
+            c.In += used;
             // Take the whole run of literals announced by clear flag bits,
             // cut where one of the end-of-call tests below would fire.
-            int run = std::min(std::countl_zero(bits << index), TokensPerGroup - index);
-            run = std::min(run, std::max(1, std::min(srcFence - srcPos, dstFence - dstPos)));
-            if (in - InBuf + 2 * LiteralStep <= DecodeInBufSize) {
+            int run = std::min(std::countl_zero(c.Bits << c.Index), TokensPerGroup - c.Index);
+            const std::ptrdiff_t room = std::min(srcFence - (c.In - InBuf), outEnd - (c.Out - area));
+            run = static_cast<int>(std::min<std::ptrdiff_t>(run, std::max<std::ptrdiff_t>(1, room)));
+            if (c.In - InBuf + 2 * LiteralStep <= DecodeInBufSize) {
                 // Whole steps: the bytes past the run land beyond OutCur and
                 // are overwritten before anything reports them.
-                std::memcpy(out, in, LiteralStep);
-                if (run > LiteralStep) std::memcpy(out + LiteralStep, in + LiteralStep, LiteralStep);
+                std::memcpy(c.Out, c.In, LiteralStep);
+                if (run > LiteralStep) std::memcpy(c.Out + LiteralStep, c.In + LiteralStep, LiteralStep);
             } else {
-                std::memcpy(out, in, static_cast<std::size_t>(run));
+                std::memcpy(c.Out, c.In, static_cast<std::size_t>(run));
             }
-            in += run;
-            srcPos += run;
-            out += run;
-            dstPos += run;
+            c.In += run;
+            c.Out += run;
             tokens = run;
         }
-        index += tokens;
-        if (index == TokensPerGroup) {
-            index = 0;
-            mask = 1;
+        c.Index += tokens;
+        if (c.Index == TokensPerGroup) {
+            c.Index = 0;
+            c.Mask = 1;
         } else {
-            mask >>= tokens;
+            c.Mask >>= tokens;
         }
-        if (dstPos >= dstSize) {
+        const std::ptrdiff_t outAt = c.Out - area;
+        if (outBase + outAt >= dstSize) {
             IsEnd = true;
             break;
         }
-        if (srcPos > needAt) {
+        if (c.In - InBuf > needAt) {
             NeedInput = true;
             break;
         }
-        if (dstPos - outBase > OutputLimit) break;
+        if (outAt > OutputLimit) break;
     }
 
-    InCur = in;
-    OutCur = out;
-    SrcPos = srcPos;
-    DstPos = dstPos;
-    FlagBits = bits;
-    FlagMask = mask;
-    FlagIndex = index;
+    InCur = c.In;
+    OutCur = c.Out;
+    SrcPos = InBase + static_cast<int>(c.In - InBuf);
+    DstPos = outBase + static_cast<int>(c.Out - area);
+    FlagBits = c.Bits;
+    FlagMask = c.Mask;
+    FlagIndex = c.Index;
     if (broken)
         Fail();
-    else if (IsEnd && srcPos != SrcSize)
+    else if (IsEnd && SrcPos != SrcSize)
         IsError = true;  // bytes left over after the last token
 }
