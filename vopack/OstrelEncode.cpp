@@ -48,10 +48,9 @@ void GiveBack(T*& block) {
 }
 
 void StoreLittle32(unsigned char* at, std::uint32_t v) {
-    at[0] = static_cast<unsigned char>(v);
-    at[1] = static_cast<unsigned char>(v >> 8);
-    at[2] = static_cast<unsigned char>(v >> 16);
-    at[3] = static_cast<unsigned char>(v >> 24);
+    const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    std::memcpy(at, bytes, sizeof bytes);
 }
 
 }  // namespace
@@ -174,34 +173,37 @@ int TOstrelEncode::Encode(unsigned char* data) {
 namespace {
 
 // Writes the match token (code byte, length bytes, distance byte) at out and
-// returns the byte after it. Each part is stored whether it belongs to the
-// token or not and the pointer moves past the parts that do, so the length
-// and distance classes cost no branches; the stray bytes lie at most three
-// past the token's first byte and the next token or flag word overwrites
-// them.
-inline unsigned char* PutMatch(unsigned char* out, int length, int distance) {
-    const int wordLength = length > ByteLengthMax;
-    const int byteLength = length > ShortLengthMax;
-    const int farDistance = distance > ShortDistanceMax;
-    const int lengthClass = wordLength ? LengthClassWord : byteLength ? LengthClassByte : length - 1;
-    const int distanceClass = farDistance ? DistanceClassByte + distance / 256 : distance - 1;
-    out[0] = static_cast<unsigned char>(lengthClass << 4 | distanceClass);
-    out[1] = static_cast<unsigned char>(length);
-    out[2] = static_cast<unsigned char>(length >> 8);
-    out += 1 + byteLength + wordLength;
-    out[0] = static_cast<unsigned char>(distance);
-    return out + farDistance;
+// returns the byte after it. The token is put together in one word and
+// stored whole, the pointer moving past the bytes that belong to it, so the
+// length and distance classes cost no branches; the stray bytes lie at most
+// three past the token's first byte and the next token or flag word
+// overwrites them.
+OSTREL_ALWAYS_INLINE unsigned char* PutMatch(unsigned char* out, int length, int distance) {
+    const unsigned lengthBytes = (length > ShortLengthMax) + (length > ByteLengthMax);
+    const unsigned farDistance = distance > ShortDistanceMax;
+    const unsigned lengthClass =
+        lengthBytes == 2 ? LengthClassWord : lengthBytes == 1 ? LengthClassByte : static_cast<unsigned>(length - 1);
+    const unsigned distanceClass = farDistance ? DistanceClassByte + distance / 256 : static_cast<unsigned>(distance - 1);
+    const unsigned lengthBits = 8 * lengthBytes;
+    const std::uint32_t token = (lengthClass << 4 | distanceClass) |
+                                (static_cast<std::uint32_t>(length) & ((1u << lengthBits) - 1)) << 8 |
+                                (static_cast<std::uint32_t>(distance) & 0xFF) << (8 + lengthBits);
+    StoreLittle32(out, token);
+    return out + 1 + lengthBytes + farDistance;
 }
 static_assert(LengthExtraBytes(8192) + DistanceExtraBytes(WindowSize) + 1 == MaxTokenSize);
 
 // The fast match finder: each token's first position is entered by the
-// search, the rest of a match after it.
+// search, the rest of a match after it. Code hands the token to take.
 struct TFastFinder {
     TOstrelSearchTables& Tables;
     int Size;
 
-    TMatch Next(const unsigned char* in, int pos) const { return FindMatchAndEnter(Tables, in, pos, Size); }
-    void Pass(const unsigned char* in, int pos, int length) const {
+    template <typename TTake>
+    OSTREL_ALWAYS_INLINE int Code(const unsigned char* in, int pos, TTake&& take) const {
+        return FindMatchAndEnter(Tables, in, pos, Size, take);
+    }
+    OSTREL_ALWAYS_INLINE void Pass(const unsigned char* in, int pos, int length) const {
         EnterMatchRest(Tables, in, pos, length, Size);
     }
 };
@@ -211,12 +213,13 @@ struct TReferenceFinder {
     TOstrelEncode& Encoder;
     int Size;
 
-    TMatch Next(unsigned char* in, int pos) const {
+    template <typename TTake>
+    int Code(unsigned char* in, int pos, TTake&& take) const {
         unsigned short length;
         unsigned short distance;
         Encoder.NewSearch(in, pos, Size, length, distance);
-        if (length == 0 || MatchTokenSize(length, distance) > length) return {0, 0};
-        return {length, distance};
+        if (length == 0 || MatchTokenSize(length, distance) > length) return take(TMatch{0, 0});
+        return take(TMatch{length, distance});
     }
     void Pass(const unsigned char*, int, int) const {}
 };
@@ -230,33 +233,40 @@ struct TReferenceFinder {
 template <typename TFinder>
 void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
     const int size = SrcSize;
-    const int last = InBase + ChunkSize;  // a token starts at this position at the latest
+    // A token starts at InBase + ChunkSize at the latest; past stop the loop
+    // looks at the end of the call and of the input.
+    const int stop = std::min(InBase + ChunkSize, size - 1);
     unsigned char* in = InCur;
     int pos = SrcPos;
     unsigned char* out = OutCur;
     std::uint32_t flagBits = FlagBits;
     std::uint32_t flagMask = FlagMask;  // 0 once the group holds 32 tokens
-    unsigned char* flagSlot = FlagSlot;
 
     for (;;) {
-        const TMatch m = finder.Next(in, pos);
-        if (m.Length != 0) {
+        // Writes the token and enters its positions; gives its length in
+        // the input.
+        const int taken = finder.Code(in, pos, [&](TMatch m) {
+            if (m.Length == 0) {
+                *out++ = *in;
+                return 1;
+            }
             flagBits |= flagMask;
             out = PutMatch(out, m.Length, m.Distance);
             finder.Pass(in, pos, m.Length);
-            in += m.Length;
-            pos += m.Length;
-        } else {
-            *out++ = *in++;
-            ++pos;
-        }
+            return m.Length;
+        });
+        in += taken;
+        pos += taken;
         flagMask >>= 1;
+        if (flagMask != 0 && pos <= stop) continue;
 
+        // Once per group, and at the end of the call: the flag slot lives in
+        // the member, out of the way of the token loop's registers.
         if (pos >= size || flagMask == 0) {
-            StoreLittle32(flagSlot, flagBits);
+            StoreLittle32(FlagSlot, flagBits);
             DoneSize = OutBase + static_cast<int>(out - OutBuf);
             if (pos < size) {
-                flagSlot = out;
+                FlagSlot = out;
                 out += FlagWordSize;
                 flagBits = 0;
                 flagMask = FirstFlagMask;
@@ -266,7 +276,7 @@ void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
             IsEnd = true;
             break;
         }
-        if (pos > last) break;
+        if (pos > InBase + ChunkSize) break;
     }
 
     InCur = in;
@@ -276,7 +286,6 @@ void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
     FlagBits = flagBits;
     FlagMask = flagMask;
     FlagCount = std::countl_zero(flagMask);  // tokens shifted past
-    FlagSlot = flagSlot;
 }
 
 void TOstrelEncode::CodeTokens() {

@@ -6,15 +6,15 @@
 // The longest match at a position is found on the shortest list that can hold
 // it, each list walked nearest-first:
 //   - 3 bytes or more: the list of positions whose first three bytes hash
-//     alike (Head3, then Chain3 and Skip3). The first true hit is the nearest
-//     match of three bytes; after it a candidate counts only when it is
-//     strictly longer than the best so far, so among equal lengths the
+//     alike (Head3, then Chain3 and Skip3). The first true hit is the
+//     nearest match of three bytes; after it a candidate counts only when it
+//     is strictly longer than the best so far, so among equal lengths the
 //     nearest wins. A candidate that can be longer must also hold the four
 //     bytes ending just past the best length, so one 4-byte load turns most
 //     of them away;
 //   - exactly 2: the latest position holding the same two bytes (Head2);
 //   - 1: the last 10 bytes (a one-byte match farther back is never written).
-// A position's chain entry holds the list's previous position, its skip
+// A position's chain entry holds the list's previous position and its skip
 // entry the one before that, so that a walk takes two steps per load it
 // waits for. Walks stop once past the 1,535-byte window. Positions are
 // absolute input positions, so the tables follow the input across Encode
@@ -31,9 +31,8 @@
 // candidate's bytes are compared before it is taken, and any window position
 // with the bytes sought has been entered and would be the latest entry, so a
 // wrong head (or a link made from one) means that no true entry is left in
-// the window.
-// Whatever it leads to fails the comparison, and every walk ends because each
-// step goes farther back.
+// the window. Whatever it leads to fails the comparison, and every walk ends
+// because each step must go farther back.
 //
 // 172,032 bytes, fixed.
 #pragma once
@@ -45,6 +44,10 @@
 
 #include "vopack/StreamFormat.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #if defined(__GNUC__)
 #define OSTREL_ALWAYS_INLINE [[gnu::always_inline]] inline
 #else
@@ -55,10 +58,14 @@ struct TOstrelSearchTables {
     static constexpr int HashBits = 14;
     static constexpr int ChainSize = 2048;  // more than the window: entries live long enough
 
-    std::uint16_t Head2[65536];          // by the two bytes b0 | b1 << 8
     std::uint16_t Head3[1 << HashBits];  // by a hash of three bytes
-    std::uint16_t Chain3[ChainSize];     // by position & (ChainSize - 1): the previous position
-    std::uint16_t Skip3[ChainSize];      // the same: the position before that
+    // By position & (ChainSize - 1): the previous position on the position's
+    // 3-byte list, and the one before that. Two arrays, not one of pairs:
+    // each is stored from a value loaded before the position's own update,
+    // so consecutive entries on one list (runs) do not wait on each other.
+    std::uint16_t Chain3[ChainSize];
+    std::uint16_t Skip3[ChainSize];
+    std::uint16_t Head2[65536];  // by the two bytes b0 | b1 << 8
 };
 
 namespace ostrel {
@@ -92,15 +99,20 @@ inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* da
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance);
 
-// Enters the rest of a match: positions pos + 1 .. pos + length - 1, where
-// data points at position pos (which has been entered) and length >= 1. The
-// same as InsertPositions(tables, data + 1, pos + 1, length - 1, size).
+// Enters the rest of a token: positions pos + 1 .. pos + length - 1, where
+// data points at position pos (which has been entered); nothing for a length
+// below 2. The same as InsertPositions(tables, data + 1, pos + 1, length - 1,
+// size).
 inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size);
 
 // The same search, and then position pos is entered as InsertPositions(tables,
 // data, pos, 1, size) would: the encoder's step for the first byte of every
 // token. Whatever the result, every length it gives is written as a match.
+// The second form hands the result to take and returns what take returns,
+// with the length a constant where the search knows it (see Find).
 inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size);
+template <typename TTake>
+auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size, TTake&& take);
 
 namespace search_detail {
 
@@ -141,9 +153,20 @@ inline int FirstDifference(std::uint64_t x) {
 }
 
 // Leading equal bytes of a and b, at most limit. b lies before a; the two may
-// overlap, which is how a match reaches into the bytes it produces.
+// overlap, which is how a match reaches into the bytes it produces. Sixteen
+// bytes a step where the machine compares them at once, so that most
+// matches end in the first step.
 inline int MatchLength(const unsigned char* a, const unsigned char* b, int limit) {
     int i = 0;
+#if defined(__SSE2__)
+    while (i + 16 <= limit) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) & 0xFFFF;
+        if (differ != 0) return i + std::countr_zero(differ);
+        i += 16;
+    }
+#endif
     while (i + 8 <= limit) {
         const std::uint64_t x = Load64(a + i) ^ Load64(b + i);
         if (x != 0) return i + FirstDifference(x);
@@ -154,7 +177,7 @@ inline int MatchLength(const unsigned char* a, const unsigned char* b, int limit
 }
 
 // Distance from q back to the position whose low 16 bits are head (the
-// nearest such before q), or 0 when that lies outside the window.
+// nearest such before q); 0 when head names q itself.
 inline unsigned Back16(int q, std::uint16_t head) { return (static_cast<unsigned>(q) - head) & 0xFFFF; }
 
 // Enters q on the 3-byte list whose head is head: the chain entry takes
@@ -172,10 +195,9 @@ inline int FirstBack(std::uint16_t head, int pos, int reach) {
     return back - 1 < static_cast<unsigned>(reach) ? static_cast<int>(back) : 0;
 }
 
-// A walk along one bucket, nearest first. A chain entry holds the low 16
-// bits of the bucket's previous position, so a step is one load; each step
-// must go farther back (a link made from a wrong head may not), which also
-// bounds the walk by the window.
+// A walk along one 3-byte list, nearest first, one step at a time (the
+// search near the end of the input). Each step must go farther back (a link
+// made from a wrong head may not), which also bounds the walk by the window.
 struct TWalk {
     const std::uint16_t* Chain;
     int Pos;
@@ -297,16 +319,19 @@ inline TMatch FindNearEnd(const TTables& tables, const unsigned char* data, int 
 }
 
 // The whole search; with EnterPos, position pos is entered on the way (its
-// heads read first, so the walk starts before it).
-template <bool EnterPos, typename TTablesRef>
-OSTREL_ALWAYS_INLINE TMatch Find(TTablesRef& tables, const unsigned char* data, int pos, int size) {
+// heads read first, so the walk starts before it). The result goes to take,
+// and Find returns what take returns: each way out calls take on its own, so
+// that once inlined, code after the search that depends on the length is
+// compiled for the length each way gives (2 for the pair, 1 or 0 for the
+// last bytes) and need not branch on it.
+template <bool EnterPos, typename TTablesRef, typename TTake>
+OSTREL_ALWAYS_INLINE auto Find(TTablesRef& tables, const unsigned char* data, int pos, int size, TTake&& take) {
     const int left = size - pos;
     const int reach = std::min(pos, WindowSize);
     if (left < 4) {
-        if (left <= 0) return {0, 0};
-        const TMatch m = reach == 0 ? TMatch{0, 0} : FindNearEnd(tables, data, pos, left, reach);
+        const TMatch m = left <= 0 || reach == 0 ? TMatch{0, 0} : FindNearEnd(tables, data, pos, left, reach);
         if constexpr (EnterPos) InsertPositions(tables, data, pos, 1, size);
-        return m;
+        return take(m);
     }
     const std::uint32_t quad = Load32(data);
     const unsigned pair = quad & 0xFFFF;
@@ -319,18 +344,21 @@ OSTREL_ALWAYS_INLINE TMatch Find(TTablesRef& tables, const unsigned char* data, 
         tables.Head3[bucket] = static_cast<std::uint16_t>(pos);
         tables.Head2[pair] = static_cast<std::uint16_t>(pos);
     }
-    if (reach == 0) return {0, 0};
+    if (reach == 0) return take(TMatch{0, 0});
 
     const TMatch m = LongestOnChain(tables, head3, data, quad, pos, reach, std::min(MaxMatchLength, left));
-    if (m.Length != 0) return m;
+    if (m.Length != 0) return take(m);
     // No three bytes repeat, so the nearest two that do are the answer (one
     // branch again, as above).
     const unsigned back2 = Back16(pos, head2);
     const bool inWindow2 = back2 - 1 < static_cast<unsigned>(reach);
-    if (inWindow2 & (Pair(data - (inWindow2 ? back2 : 0)) == pair)) return {2, static_cast<int>(back2)};
+    if (inWindow2 & (Pair(data - (inWindow2 ? back2 : 0)) == pair)) return take(TMatch{2, static_cast<int>(back2)});
     const int back1 = NearestSameByte(data, reach);
-    return {back1 != 0 ? 1 : 0, back1};
+    if (back1 != 0) return take(TMatch{1, back1});
+    return take(TMatch{0, 0});
 }
+
+inline TMatch Identity(TMatch m) { return m; }
 
 }  // namespace search_detail
 
@@ -371,14 +399,19 @@ OSTREL_ALWAYS_INLINE void EnterMatchRest(TOstrelSearchTables& tables, const unsi
 
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance) {
-    const TMatch m = search_detail::Find<false>(tables, data, pos, size);
+    const TMatch m = search_detail::Find<false>(tables, data, pos, size, search_detail::Identity);
     length = static_cast<unsigned short>(m.Length);
     distance = static_cast<unsigned short>(m.Distance);
 }
 
-OSTREL_ALWAYS_INLINE TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos,
-                                              int size) {
-    return search_detail::Find<true>(tables, data, pos, size);
+inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size) {
+    return search_detail::Find<true>(tables, data, pos, size, search_detail::Identity);
+}
+
+template <typename TTake>
+OSTREL_ALWAYS_INLINE auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size,
+                                            TTake&& take) {
+    return search_detail::Find<true>(tables, data, pos, size, take);
 }
 
 }  // namespace ostrel
