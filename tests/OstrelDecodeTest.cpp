@@ -74,6 +74,7 @@ public:
         RawMatch(static_cast<unsigned char>(h << 4 | d), ext);
     }
     const Bytes& Stream() const { return FBytes; }
+    int Tokens() const { return FCount; }
 
 private:
     void Begin(bool match) {
@@ -543,6 +544,132 @@ TEST(OstrelDecode, HostileStreams) {
         EXPECT_LE(static_cast<long long>(run.out.size()), std::max(c.dstSize, 0));
         EXPECT_TRUE(run.out == c.good) << "decoded " << run.out.size();
     }
+}
+
+// A stream and the bytes it decodes to, written side by side.
+struct TPlainAndStream {
+    TStreamWriter Stream;
+    Bytes Plain;
+
+    void Literals(const Bytes& bytes) {
+        for (unsigned char b : bytes) {
+            Stream.Literal(b);
+            Plain.push_back(b);
+        }
+    }
+    void Match(int length, int distance) {
+        Stream.Match(length, distance);
+        for (int i = 0; i < length; ++i) Plain.push_back(Plain[Plain.size() - static_cast<std::size_t>(distance)]);
+    }
+    // Literals until the next token is the given one of its group.
+    void AlignTo(int slot) {
+        while (Stream.Tokens() % 32 != slot) Literals({static_cast<unsigned char>(Plain.size() * 13)});
+    }
+};
+
+struct TShape {
+    const char* name;
+    void (*write)(TPlainAndStream&);
+};
+
+// Past the first 1,535 bytes and away from the end of a call, whole groups
+// are decoded at once: literal runs in wide steps, matches by their code.
+// These shapes put every kind of token there, at every place in a group and
+// across the ends of calls, and must give what the byte-at-a-time model
+// gives, call by call.
+TEST(OstrelDecode, WholeGroupDecodingAgreesWithTheModel) {
+    const TShape shapes[] = {
+        {"literal runs of 1 to 32 between matches",
+         [](TPlainAndStream& p) {
+             for (int round = 0; round < 40; ++round)
+                 for (int n = 1; n <= 32; ++n) {
+                     p.Literals(Random(n, static_cast<unsigned>(round * 32 + n)));
+                     p.Match(3, 700);
+                 }
+         }},
+        {"whole groups of literals",
+         [](TPlainAndStream& p) {
+             p.AlignTo(0);
+             p.Literals(Random(32 * 600, 3));
+         }},
+        {"every short length at distances 1 to 40",
+         [](TPlainAndStream& p) {
+             for (int round = 0; round < 8; ++round)
+                 for (int distance = 1; distance <= 40; ++distance)
+                     for (int length = 1; length <= 14; ++length) {
+                         p.Match(length, distance);
+                         if ((length + distance + round) % 5 == 0) p.Literals({static_cast<unsigned char>(length)});
+                     }
+         }},
+        {"long lengths near and far",
+         [](TPlainAndStream& p) {
+             for (int distance : {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 100, 1535})
+                 for (int length : {15, 16, 17, 31, 32, 33, 255, 256, 1000, 8192}) {
+                     p.Match(length, distance);
+                     p.Literals(Random(3, static_cast<unsigned>(length + distance)));
+                 }
+         }},
+        {"long matches first in their group",
+         [](TPlainAndStream& p) {
+             for (int length = 300; length < 9000; length += 377) {
+                 p.AlignTo(0);
+                 p.Match(std::min(length, 8192), 1 + length % 1535);
+             }
+         }},
+        {"long matches at every distance from the end of a call",
+         [](TPlainAndStream& p) {
+             // Lengths that do not divide 16,384 land the long matches at
+             // ever other places before the output limit.
+             for (int i = 0; i < 400; ++i) {
+                 p.Match(14, 16 + i % 1500);
+                 p.Match(440 + i % 29, 1 + i % 1535);
+                 p.Literals(Random(1 + i % 3, static_cast<unsigned>(i)));
+             }
+         }},
+    };
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        TPlainAndStream p;
+        p.Literals(Random(2000, 11));
+        shape.write(p);
+        ExpectDecodes(p.Stream.Stream(), p.Plain);
+    }
+}
+
+struct TBadToken {
+    const char* name;
+    unsigned char code;
+    Bytes extension;
+};
+
+// Damage found in the middle of whole-group decoding stops there just as it
+// does anywhere else: the good bytes before it, IsError, IsEnd.
+TEST(OstrelDecode, DamageInsideWholeGroups) {
+    const TBadToken bad[] = {
+        {"distance 0", 0x2A, {0}},
+        {"length 0 in class 14", 0xE4, {0}},
+        {"length 0 in class 14 with a distance byte", 0xEB, {0, 7}},
+        {"length 0 in class 15", 0xF3, {0, 0}},
+        {"length 8193", 0xF3, {0x01, 0x20}},
+        {"length 65535 with a distance byte", 0xFC, {0xFF, 0xFF, 9}},
+        {"long match at distance 0", 0xFA, {0x2C, 0x01, 0}},
+    };
+    for (const auto& b : bad)
+        for (int slot : {0, 1, 16, 31}) {
+            SCOPED_TRACE(std::string(b.name) + " in slot " + std::to_string(slot));
+            TPlainAndStream p;
+            p.Literals(Random(2500, 12));
+            for (int i = 0; i < 40; ++i) p.Match(2 + i % 13, 20 + i * 7);
+            p.AlignTo(slot);
+            const Bytes good = p.Plain;
+            p.Stream.RawMatch(b.code, b.extension);
+            for (int i = 0; i < 100; ++i) p.Match(4, 50);
+            p.Literals(Random(300, 13));
+            const TDecodeRun run = DecodeAll(p.Stream.Stream(), 60000);
+            EXPECT_TRUE(run.isEnd);
+            EXPECT_TRUE(run.isError);
+            EXPECT_TRUE(run.out == good) << "decoded " << run.out.size() << " of " << good.size();
+        }
 }
 
 }  // namespace
