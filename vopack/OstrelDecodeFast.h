@@ -5,24 +5,15 @@
 // unread, to the careful path, so both paths give the same result.
 #pragma once
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 
 #include "vopack/OstrelDecodeCopy.h"
+#include "vopack/OstrelDecodeCursor.h"
 #include "vopack/StreamFormat.h"
 
 namespace ostrel::decode {
-
-// The token loop's working state, kept in registers while it runs.
-struct TCursor {
-    unsigned char* In;    // next stream byte
-    unsigned char* Out;   // where the next decoded byte goes
-    std::uint32_t Bits;   // flag word of the current group
-    std::uint32_t Mask;   // flag bit of the next token
-    int Index;            // next token's index in its group
-};
 
 // Tokens without a length extension decode to at most this many bytes.
 inline constexpr int ShortMatchMax = ShortLengthMax;
@@ -37,17 +28,16 @@ inline constexpr int LiteralOverread = 2 * 16;
 // InLast keeps a whole group (and the literal overread) short of the loaded
 // bytes and of the point where the call must ask for input; OutFirst keeps
 // every distance inside the decoded history (1,535 bytes decoded); OutLast
-// keeps a group of short tokens short of the decoded size and the output limit.
+// keeps a group of short tokens short of the decoded size and the output
+// limit. Closer to them, groups are decoded with one test per token that
+// keeps Out <= OutTokenLast before a literal run and its match, so that
+// neither reaches the decoded size or the output limit.
 struct TFastLimits {
     const unsigned char* InLast;
     const unsigned char* OutFirst;
     const unsigned char* OutLast;
+    const unsigned char* OutTokenLast;
 };
-
-inline std::uint32_t Load32Le(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // Token t of a group on bit t (the stream puts it on bit 31 - t), so that
 // the next match is the lowest set bit.
@@ -60,7 +50,7 @@ inline std::uint32_t ReverseBits(std::uint32_t v) {
 }
 
 // Index of the lowest set bit of v, which is not 0.
-inline unsigned LowestSetBit(std::uint64_t v) {
+inline std::size_t LowestSetBit(std::uint64_t v) {
 #if defined(__GNUC__)
     return static_cast<unsigned>(__builtin_ctzll(v));  // no test for 0
 #else
@@ -96,16 +86,19 @@ inline constexpr TCommonCodes CommonCodes = MakeCommonCodes();
 // by token from bit 0, with the group's end as the highest bit).
 inline int NextIndex(std::uint64_t ahead) { return TokensPerGroup + 1 - std::bit_width(ahead); }
 
-// Decodes groups from the cursor on while the limits allow; on return the
-// cursor stands at a token boundary for the careful path to go on from.
-inline void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
+// Decodes groups from the cursor on while the limits allow, testing the
+// output room per group or, with TokenTests, per token; on return the cursor
+// stands at a token boundary for the careful path to go on from.
+template <bool TokenTests>
+void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
+    const unsigned char* const outLast = TokenTests ? limits.OutTokenLast : limits.OutLast;
     unsigned char* in = cursor.In;
     unsigned char* out = cursor.Out;
     std::uint32_t bits = cursor.Bits;
     std::uint32_t mask = cursor.Mask;
     int index = cursor.Index;
     std::uint64_t ahead;  // bit i: token i after the next one is a match; the group's end above them
-    while (in <= limits.InLast && out >= limits.OutFirst && out <= limits.OutLast) {
+    while (in <= limits.InLast && out >= limits.OutFirst && out <= outLast) {
         if (index == 0) {
             bits = Load32Le(in);
             in += FlagWordSize;
@@ -113,7 +106,8 @@ inline void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
         ahead = (std::uint64_t{ReverseBits(bits)} | std::uint64_t{1} << TokensPerGroup) >> index;
         for (;;) {
             // The literals before the next match (often none), in whole steps.
-            const unsigned run = LowestSetBit(ahead);
+            const std::size_t run = LowestSetBit(ahead);
+            if (TokenTests && static_cast<std::ptrdiff_t>(run) > outLast - out) goto leftOver;
             Copy16(out, in);
             if (run > 16) [[unlikely]]
                 Copy16(out + 16, in + 16);
@@ -127,7 +121,7 @@ inline void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
             const std::size_t commonLength = CommonCodes.Length[code];
             if (commonLength != 0) [[likely]] {
                 // Most tokens: a short length and a distance byte E.
-                const std::ptrdiff_t negDistance = CommonCodes.NegDistance[code] - static_cast<std::ptrdiff_t>(word >> 8 & 0xFF);
+                const std::ptrdiff_t negDistance = CommonCodes.NegDistance[code] - static_cast<std::ptrdiff_t>(in[1]);
                 if (negDistance == 0) [[unlikely]]
                     goto leftOver;
                 if (negDistance <= -16) [[likely]]
@@ -159,7 +153,7 @@ inline void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
                     // a long match close to the output end may end the call.
                     // All are the careful path's to judge.
                     if (length - 1 >= static_cast<std::size_t>(MaxMatchLength) || distance == 0 ||
-                        static_cast<std::ptrdiff_t>(length) > limits.OutLast - out)
+                        static_cast<std::ptrdiff_t>(length) > outLast - out)
                         goto leftOver;
                 }
                 CopyMatch(out, distance, length);
@@ -175,9 +169,14 @@ inline void DecodeFastGroups(TCursor& cursor, const TFastLimits& limits) {
     return;
 
 leftOver:
+    index = NextIndex(ahead);
+    if (index == TokensPerGroup) {
+        // Stopped at the group's end: the next token starts a new group.
+        cursor = {in, out, bits, 1, 0};
+        return;
+    }
     // Stopped before the group's first token: the careful path reads the
     // flag word again.
-    index = NextIndex(ahead);
     if (index == 0) in -= FlagWordSize;
     cursor = {in, out, bits, FirstFlagMask >> index, index};
 }
