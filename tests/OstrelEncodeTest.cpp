@@ -615,18 +615,20 @@ TEST(OstrelEncode, FinderIgnoresPositionsOneWrapBack) {
 // The encoder's own stepping: FindMatchAndEnter at a token's first byte, then
 // EnterMatchRest for the rest of the token, over tokens of every length the
 // encoder meets (and some it does not: up to and past the window, up to the
-// end of the input). At every searched position the result is NewSearch's,
-// as the stream writes it: length 1 only at distances 1 to 10.
+// end of the input), in their steady forms where those apply. At every
+// searched position the result is NewSearch's, as the stream writes it:
+// length 1 only at distances 1 to 10.
 TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
     const TCompareCase cases[] = {
         {TShape::Alphabet, 2, 3000, 71}, {TShape::Alphabet, 4, 4000, 72},  {TShape::Alphabet, 40, 4000, 73},
         {TShape::Blocks, 3, 6000, 74},   {TShape::Runs, 2, 12000, 75},    {TShape::Alphabet, 256, 4000, 76},
-        {TShape::Blocks, 200, 5000, 77},
+        {TShape::Blocks, 200, 5000, 77}, {TShape::Blocks, 4, 20000, 78},  {TShape::Alphabet, 3, 14000, 79},
     };
     TOstrelEncode enc;
     TOstrelSearchTables tables;
     std::mt19937 rng(70);
     int searched = 0;
+    int steadySearched = 0;
     for (const TCompareCase& c : cases) {
         SCOPED_TRACE(c.Seed);
         const Bytes input = Generate(c.Shape, c.Alphabet, c.Size, c.Seed);
@@ -634,7 +636,12 @@ TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
         for (int pos = 0; pos < c.Size;) {
             unsigned short refLen, refDist;
             enc.NewSearch(const_cast<unsigned char*>(input.data()) + pos, pos, c.Size, refLen, refDist);
-            const ostrel::TMatch m = ostrel::FindMatchAndEnter(tables, input.data() + pos, pos, c.Size);
+            const bool steady = pos >= ostrel::WindowSize && pos <= c.Size - ostrel::SteadyTail;
+            const auto same = [](ostrel::TMatch r) { return r; };
+            const ostrel::TMatch m =
+                steady ? ostrel::FindMatchAndEnter<true>(tables, input.data() + pos, pos, c.Size, same)
+                       : ostrel::FindMatchAndEnter(tables, input.data() + pos, pos, c.Size);
+            steadySearched += steady;
             const bool written = refLen >= 2 || (refLen == 1 && refDist <= 10);
             ASSERT_EQ(m.Length, written ? refLen : 0) << pos;
             ASSERT_EQ(m.Distance, written ? refDist : 0) << pos;
@@ -647,11 +654,16 @@ TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
                        : pick < 127 ? 1 + static_cast<int>(rng() % 8)
                                     : 1 + static_cast<int>(rng() % 2000);
             step = std::min(step, left);
-            ostrel::EnterMatchRest(tables, input.data() + pos, pos, step, c.Size);
+            if (steady)
+                ostrel::EnterMatchRest<true>(tables, input.data() + pos, pos, step, c.Size);
+            else
+                ostrel::EnterMatchRest(tables, input.data() + pos, pos, step, c.Size);
             pos += step;
         }
     }
-    EXPECT_GT(searched, 1000);  // the steps above leave enough positions searched
+    // The steps above leave enough positions searched, in both forms.
+    EXPECT_GT(searched, 1000);
+    EXPECT_GT(steadySearched, 100);
 }
 
 // As FinderIgnoresPositionsOneWrapBack, on the encoder's stepping: positions

@@ -194,17 +194,19 @@ OSTREL_ALWAYS_INLINE unsigned char* PutMatch(unsigned char* out, int length, int
 static_assert(LengthExtraBytes(8192) + DistanceExtraBytes(WindowSize) + 1 == MaxTokenSize);
 
 // The fast match finder: each token's first position is entered by the
-// search, the rest of a match after it. Code hands the token to take.
+// search, the rest of a match after it. Code hands the token to write and
+// gives its length in the input.
 struct TFastFinder {
     TOstrelSearchTables& Tables;
     int Size;
 
-    template <typename TTake>
-    OSTREL_ALWAYS_INLINE int Code(const unsigned char* in, int pos, TTake&& take) const {
-        return FindMatchAndEnter(Tables, in, pos, Size, take);
-    }
-    OSTREL_ALWAYS_INLINE void Pass(const unsigned char* in, int pos, int length) const {
-        EnterMatchRest(Tables, in, pos, length, Size);
+    template <bool Steady, typename TWrite>
+    OSTREL_ALWAYS_INLINE int Code(const unsigned char* in, int pos, TWrite&& write) const {
+        return FindMatchAndEnter<Steady>(Tables, in, pos, Size, [&](TMatch m) {
+            write(m);
+            EnterMatchRest<Steady>(Tables, in, pos, m.Length, Size);
+            return m.Length + (m.Length == 0);
+        });
     }
 };
 
@@ -213,15 +215,15 @@ struct TReferenceFinder {
     TOstrelEncode& Encoder;
     int Size;
 
-    template <typename TTake>
-    int Code(unsigned char* in, int pos, TTake&& take) const {
+    template <bool Steady, typename TWrite>
+    int Code(unsigned char* in, int pos, TWrite&& write) const {
         unsigned short length;
         unsigned short distance;
         Encoder.NewSearch(in, pos, Size, length, distance);
-        if (length == 0 || MatchTokenSize(length, distance) > length) return take(TMatch{0, 0});
-        return take(TMatch{length, distance});
+        const bool match = length != 0 && MatchTokenSize(length, distance) <= length;
+        write(match ? TMatch{length, distance} : TMatch{0, 0});
+        return match ? length : 1;
     }
-    void Pass(const unsigned char*, int, int) const {}
 };
 
 }  // namespace
@@ -236,6 +238,7 @@ void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
     // A token starts at InBase + ChunkSize at the latest; past stop the loop
     // looks at the end of the call and of the input.
     const int stop = std::min(InBase + ChunkSize, size - 1);
+    const int steadyLast = size - SteadyTail;  // see OstrelSearch.h
     unsigned char* in = InCur;
     int pos = SrcPos;
     unsigned char* out = OutCur;
@@ -243,18 +246,16 @@ void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
     std::uint32_t flagMask = FlagMask;  // 0 once the group holds 32 tokens
 
     for (;;) {
-        // Writes the token and enters its positions; gives its length in
-        // the input.
-        const int taken = finder.Code(in, pos, [&](TMatch m) {
+        const auto write = [&](TMatch m) {
             if (m.Length == 0) {
                 *out++ = *in;
-                return 1;
+            } else {
+                flagBits |= flagMask;
+                out = PutMatch(out, m.Length, m.Distance);
             }
-            flagBits |= flagMask;
-            out = PutMatch(out, m.Length, m.Distance);
-            finder.Pass(in, pos, m.Length);
-            return m.Length;
-        });
+        };
+        const bool steady = pos >= WindowSize && pos <= steadyLast;
+        const int taken = steady ? finder.template Code<true>(in, pos, write) : finder.template Code<false>(in, pos, write);
         in += taken;
         pos += taken;
         flagMask >>= 1;

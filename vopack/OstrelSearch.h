@@ -99,11 +99,19 @@ inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* da
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance);
 
+// Positions from WindowSize up to size - SteadyTail are the steady part of
+// an input of size bytes: their window is whole and so is their longest
+// possible match, with bytes to spare. The Steady forms below may be used
+// there only, and are the same but quicker.
+inline constexpr int SteadyTail = MaxMatchLength + 4;
+
 // Enters the rest of a token: positions pos + 1 .. pos + length - 1, where
 // data points at position pos (which has been entered); nothing for a length
 // below 2. The same as InsertPositions(tables, data + 1, pos + 1, length - 1,
 // size).
 inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size);
+template <bool Steady>
+void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size);
 
 // The same search, and then position pos is entered as InsertPositions(tables,
 // data, pos, 1, size) would: the encoder's step for the first byte of every
@@ -111,7 +119,7 @@ inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* dat
 // The second form hands the result to take and returns what take returns,
 // with the length a constant where the search knows it (see Find).
 inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size);
-template <typename TTake>
+template <bool Steady, typename TTake>
 auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size, TTake&& take);
 
 namespace search_detail {
@@ -324,11 +332,13 @@ inline TMatch FindNearEnd(const TTables& tables, const unsigned char* data, int 
 // that once inlined, code after the search that depends on the length is
 // compiled for the length each way gives (2 for the pair, 1 or 0 for the
 // last bytes) and need not branch on it.
-template <bool EnterPos, typename TTablesRef, typename TTake>
+template <bool EnterPos, bool Steady, typename TTablesRef, typename TTake>
 OSTREL_ALWAYS_INLINE auto Find(TTablesRef& tables, const unsigned char* data, int pos, int size, TTake&& take) {
-    const int left = size - pos;
-    const int reach = std::min(pos, WindowSize);
-    if (left < 4) {
+    // In the steady part of the input the window and the longest match are
+    // whole, and the bounds below are constants.
+    const int left = Steady ? SteadyTail : size - pos;
+    const int reach = Steady ? WindowSize : std::min(pos, WindowSize);
+    if (!Steady && left < 4) {
         const TMatch m = left <= 0 || reach == 0 ? TMatch{0, 0} : FindNearEnd(tables, data, pos, left, reach);
         if constexpr (EnterPos) InsertPositions(tables, data, pos, 1, size);
         return take(m);
@@ -344,7 +354,7 @@ OSTREL_ALWAYS_INLINE auto Find(TTablesRef& tables, const unsigned char* data, in
         tables.Head3[bucket] = static_cast<std::uint16_t>(pos);
         tables.Head2[pair] = static_cast<std::uint16_t>(pos);
     }
-    if (reach == 0) return take(TMatch{0, 0});
+    if (!Steady && reach == 0) return take(TMatch{0, 0});
 
     const TMatch m = LongestOnChain(tables, head3, data, quad, pos, reach, std::min(MaxMatchLength, left));
     if (m.Length != 0) return take(m);
@@ -382,10 +392,11 @@ inline void InsertPositions(TOstrelSearchTables& tables, const unsigned char* da
     }
 }
 
+template <bool Steady>
 OSTREL_ALWAYS_INLINE void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length,
                                          int size) {
     using namespace search_detail;
-    if (length <= WindowSize && size - pos >= length + 3) {
+    if (length <= WindowSize && (Steady || size - pos >= length + 3)) {
         // Every position's four bytes lie inside the input.
         for (int i = 1; i < length; ++i) {
             const std::uint32_t quad = Load32(data + i);
@@ -399,19 +410,23 @@ OSTREL_ALWAYS_INLINE void EnterMatchRest(TOstrelSearchTables& tables, const unsi
 
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance) {
-    const TMatch m = search_detail::Find<false>(tables, data, pos, size, search_detail::Identity);
+    const TMatch m = search_detail::Find<false, false>(tables, data, pos, size, search_detail::Identity);
     length = static_cast<unsigned short>(m.Length);
     distance = static_cast<unsigned short>(m.Distance);
 }
 
 inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size) {
-    return search_detail::Find<true>(tables, data, pos, size, search_detail::Identity);
+    return search_detail::Find<true, false>(tables, data, pos, size, search_detail::Identity);
 }
 
-template <typename TTake>
+template <bool Steady, typename TTake>
 OSTREL_ALWAYS_INLINE auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size,
                                             TTake&& take) {
-    return search_detail::Find<true>(tables, data, pos, size, take);
+    return search_detail::Find<true, Steady>(tables, data, pos, size, take);
+}
+
+inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size) {
+    EnterMatchRest<false>(tables, data, pos, length, size);
 }
 
 }  // namespace ostrel
