@@ -233,7 +233,7 @@ struct TReferenceFinder {
 // group close, once per 32 tokens, may use them). The flag mask counts the
 // tokens of the open group: it is 0 once 32 have been shifted past.
 template <typename TFinder>
-void TOstrelEncode::CodeTokensWith(const TFinder& finder) {
+void TOstrelEncode::CodeTokensWith(TFinder finder) {
     const int size = SrcSize;
     // A token starts at InBase + ChunkSize at the latest; past stop the loop
     // looks at the end of the call and of the input.

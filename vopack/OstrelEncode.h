@@ -89,7 +89,7 @@ private:
     bool ChunkDue() const;  // the next Encode call must copy input
     void CodeTokens();
     template <typename TFinder>
-    void CodeTokensWith(const TFinder& finder);
+    void CodeTokensWith(TFinder finder);
 
     // NewSearch's marks of failed candidates (mark k: distance 1535 - k). They
     // live in the object, not in one process-wide array, so that encoders on
