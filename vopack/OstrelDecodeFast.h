@@ -1,7 +1,8 @@
 // The decoder's fast path: whole groups of tokens decoded with no per-token
-// limit tests, for as long as the cursor is far from every point where a call
-// may end and the stream cannot break the buffers' bounds. Anything unusual
-// (a bad token, a long match that would come near the output limit) is left,
+// limit tests while the cursor is far from every point where a call may end
+// (closer to the output end, with one room test per token), past the first
+// 1,535 bytes, where no distance can reach before the data. Anything unusual
+// (a bad token, a long match that would come near the output end) is left,
 // unread, to the careful path, so both paths give the same result.
 #pragma once
 
