@@ -569,26 +569,36 @@ TEST(OstrelEncode, FinderAgreesWithNewSearchAtEveryPosition) {
     EXPECT_GT(farSingles, 0);  // the 256-symbol input has lone bytes beyond distance 10
 }
 
-// The finder keeps 16 bits of a position: bytes seen last 65,536 + d
-// positions back look d back. Such a head must not be taken for a match.
-TEST(OstrelEncode, FinderIgnoresPositionsOneWrapBack) {
-    struct TPlant {
-        const char* Bytes;
-        int First;
-        int Back;  // the second copy stands 65,536 + Back after the first
-    };
-    const TPlant plants[] = {{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9}, {"UV", 7000, 1535}};
-    Bytes input = Generate(TShape::Alphabet, 4, 80000, 41);  // only a..d elsewhere
-    std::vector<int> checked;
+// Bytes planted twice, the second copy 65,536 + Back after the first, in an
+// input of a..d only; Checked lists the positions around each second copy.
+struct TPlant {
+    const char* Bytes;
+    int First;
+    int Back;
+};
+struct TWrapInput {
+    Bytes Input;
+    std::vector<int> Checked;
+};
+TWrapInput PlantOneWrapBack(std::initializer_list<TPlant> plants, int size, unsigned seed) {
+    TWrapInput w{Generate(TShape::Alphabet, 4, size, seed), {}};
     for (const TPlant& p : plants) {
         const int second = p.First + 65536 + p.Back;
         for (int i = 0; p.Bytes[i] != 0; ++i) {
-            input[static_cast<size_t>(p.First + i)] = static_cast<unsigned char>(p.Bytes[i]);
-            input[static_cast<size_t>(second + i)] = static_cast<unsigned char>(p.Bytes[i]);
+            w.Input[static_cast<size_t>(p.First + i)] = static_cast<unsigned char>(p.Bytes[i]);
+            w.Input[static_cast<size_t>(second + i)] = static_cast<unsigned char>(p.Bytes[i]);
         }
-        for (int pos = second - 2; pos <= second + 4; ++pos) checked.push_back(pos);
+        for (int pos = second - 2; pos <= second + 4; ++pos) w.Checked.push_back(pos);
     }
-    std::sort(checked.begin(), checked.end());
+    std::sort(w.Checked.begin(), w.Checked.end());
+    return w;
+}
+
+// The finder keeps 16 bits of a position: bytes seen last 65,536 + d
+// positions back look d back. Such a head must not be taken for a match.
+TEST(OstrelEncode, FinderIgnoresPositionsOneWrapBack) {
+    auto [input, checked] =
+        PlantOneWrapBack({{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9}, {"UV", 7000, 1535}}, 80000, 41);
     const int size = static_cast<int>(input.size());
     TOstrelEncode enc;
     TOstrelSearchTables tables;
@@ -669,24 +679,9 @@ TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
 // As FinderIgnoresPositionsOneWrapBack, on the encoder's stepping: positions
 // entered token by token, with the planted copies searched.
 TEST(OstrelEncode, SearchAndEnterIgnoresPositionsOneWrapBack) {
-    struct TPlant {
-        const char* Bytes;
-        int First;
-        int Back;  // the second copy stands 65,536 + Back after the first
-    };
-    const TPlant plants[] = {{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9}, {"UV", 7000, 1535},
-                             {"PQRSTU", 9000, 1}, {"MNO", 11000, 1534}};
-    Bytes input = Generate(TShape::Alphabet, 4, 90000, 42);  // only a..d elsewhere
-    std::vector<int> checked;
-    for (const TPlant& p : plants) {
-        const int second = p.First + 65536 + p.Back;
-        for (int i = 0; p.Bytes[i] != 0; ++i) {
-            input[static_cast<size_t>(p.First + i)] = static_cast<unsigned char>(p.Bytes[i]);
-            input[static_cast<size_t>(second + i)] = static_cast<unsigned char>(p.Bytes[i]);
-        }
-        for (int pos = second - 2; pos <= second + 4; ++pos) checked.push_back(pos);
-    }
-    std::sort(checked.begin(), checked.end());
+    auto [input, checked] = PlantOneWrapBack({{"WXYZ", 1000, 500}, {"QRS", 3000, 40}, {"JK", 5000, 9},
+                                                     {"UV", 7000, 1535}, {"PQRSTU", 9000, 1}, {"MNO", 11000, 1534}},
+                                                    90000, 42);
     const int size = static_cast<int>(input.size());
     TOstrelEncode enc;
     TOstrelSearchTables tables;
