@@ -17,7 +17,7 @@ TShellExecute SetShellExecute(TShellExecute shellExecute) {
 
 }  // namespace quorvan::internal
 
-void VoFileExec(AnsiString path) {
+void VoFileExec(AnsiString path) {  // NOLINT(performance-unnecessary-value-param): exported signature
     using namespace quorvan::internal;
     if (path.IsEmpty()) return;
     const AnsiString directory = WorkingDirectoryOf(path);

@@ -63,7 +63,7 @@ AnsiString Ansiprintf(const char* format, ...) {
     return text;
 }
 
-void SeparateString(AnsiString text, AnsiString* lines, int count) {
+void SeparateString(AnsiString text, AnsiString* lines, int count) {  // NOLINT(performance-unnecessary-value-param): exported signature
     if (!lines) return;
     std::string_view rest = text.view();
     for (int i = 0; i < count; ++i) {
@@ -80,7 +80,7 @@ void SeparateString(AnsiString text, AnsiString* lines, int count) {
     }
 }
 
-int HexToInt(AnsiString text) {
+int HexToInt(AnsiString text) {  // NOLINT(performance-unnecessary-value-param): exported signature
     const AnsiString upper = AnsiUpperCase(text);
     const std::string_view digits = upper.view().substr(0, 8);
     std::uint32_t result = 0;

@@ -25,10 +25,11 @@ step "clang build"
 cmake --preset clang >/dev/null
 cmake --build --preset clang
 
-if [[ -x scripts/fuzz.sh ]]; then
-  step "fuzzing, short runs"
-  bash scripts/fuzz.sh 20
-fi
+step "clang-tidy over the clang build (.clang-tidy)"
+bash scripts/tidy.sh
+
+step "fuzzing, short runs"
+bash scripts/fuzz.sh 20
 
 step "windows build (mingw-w64), tests under Wine"
 cmake --preset windows >/dev/null

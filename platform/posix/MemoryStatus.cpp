@@ -4,8 +4,10 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -34,9 +36,14 @@ bool ReadMeminfo(TMemoryFigures& figures) {
     char line[256];
     int found = 0;
     while (std::fgets(line, sizeof line, file) != nullptr) {
-        char name[64];
-        unsigned long long kilobytes = 0;
-        if (std::sscanf(line, "%63[^:]: %llu", name, &kilobytes) != 2) continue;
+        char* colon = std::strchr(line, ':');
+        if (colon == nullptr) continue;
+        *colon = '\0';
+        const char* name = line;
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long kilobytes = std::strtoull(colon + 1, &end, 10);
+        if (errno != 0 || end == colon + 1) continue;
         const std::uint64_t bytes = std::uint64_t{kilobytes} * 1024;
         if (std::strcmp(name, "MemTotal") == 0) figures.TotalPhys = bytes, ++found;
         else if (std::strcmp(name, "MemAvailable") == 0) figures.AvailPhys = bytes, ++found;
@@ -69,9 +76,13 @@ std::uint64_t AddressSpace() {
 std::uint64_t MappedBytes() {
     std::FILE* file = std::fopen("/proc/self/statm", "re");
     if (file == nullptr) return 0;
-    unsigned long long pages = 0;
-    const bool read = std::fscanf(file, "%llu", &pages) == 1;
+    char text[64] = {};
+    const bool got = std::fgets(text, sizeof text, file) != nullptr;
     std::fclose(file);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long pages = got ? std::strtoull(text, &end, 10) : 0;
+    const bool read = got && errno == 0 && end != text;
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     return read && pageSize > 0 ? pages * static_cast<std::uint64_t>(pageSize) : 0;
 }

@@ -73,7 +73,7 @@ std::string FindOnPath(const char* program) {
         std::string::size_type end = directories.find(':', start);
         if (end == std::string::npos) end = directories.size();
         const std::string directory = end == start ? "." : directories.substr(start, end - start);
-        const std::string candidate = directory + "/" + program;
+        std::string candidate = directory + "/" + program;  // moved out on return
         if (::access(candidate.c_str(), X_OK) == 0 && !IsDirectory(candidate)) return candidate;
         start = end + 1;
     }
