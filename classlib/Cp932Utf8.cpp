@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "classlib/Cp932Table.h"
+#include "classlib/internal/Cp932Table.h"
 #include "classlib/SysUtils.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "ClassLibTexts.h"
 #include "classlib/Streams.h"
-#include "classlib/TextFormat.h"
+#include "classlib/internal/TextFormat.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "classlib/FormTextLexer.h"
+#include "classlib/internal/FormTextLexer.h"
 
 #include <cstdint>
 
 #include "ClassLibTexts.h"
 #include "classlib/SysUtils.h"
-#include "classlib/TextFormat.h"
+#include "classlib/internal/TextFormat.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "ClassLibTexts.h"
 #include "classlib/Classes.h"
-#include "classlib/FormTextLexer.h"
-#include "classlib/TextFormat.h"
+#include "classlib/internal/FormTextLexer.h"
+#include "classlib/internal/TextFormat.h"
 
 // Friend of TComponent: sets and clears the loading states.
 class TFormTextReader {

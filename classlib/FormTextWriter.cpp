@@ -2,7 +2,7 @@
 
 #include "ClassLibTexts.h"
 #include "classlib/Classes.h"
-#include "classlib/TextFormat.h"
+#include "classlib/internal/TextFormat.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include "classlib/AnsiString.h"
 #include "classlib/ClassLibExport.h"
+#include "platform/Cp932.h"
 
 // Root of the class hierarchy; the destructor is its one virtual operation.
 class CLASSLIB_API TObject {
@@ -23,8 +24,8 @@ private:
     AnsiString FMessage;
 };
 
-// Code page 932 lead bytes (0x81-0x9F, 0xE0-0xFC), the same on every platform.
-inline bool IsCp932LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+// Code page 932 lead bytes, the same on every platform.
+using plat::IsCp932LeadByte;
 
 // True when the byte at index (from 1) is the second byte of a double-byte
 // character, judged from the start of the string.

@@ -1,4 +1,4 @@
-#include "classlib/TextFormat.h"
+#include "classlib/internal/TextFormat.h"
 
 #include <string>
 #include <string_view>

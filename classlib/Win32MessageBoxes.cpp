@@ -5,20 +5,12 @@
 #include <vector>
 
 #include "classlib/MessageBoxes.h"
+#include "classlib/WideText.h"
 
 #include <windows.h>
 #undef MessageBox
 
 namespace {
-
-std::wstring Cp932ToWide(const AnsiString& text) {
-    if (text.IsEmpty()) return {};
-    const int length = MultiByteToWideChar(932, 0, text.c_str(), text.Length(), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(std::size_t(length), L'\0');
-    MultiByteToWideChar(932, 0, text.c_str(), text.Length(), wide.data(), length);
-    return wide;
-}
 
 struct TDisabledWindows {
     HWND Owner;
@@ -37,8 +29,8 @@ BOOL CALLBACK DisableWindow(HWND window, LPARAM context) {
 class TWin32MessageBoxes final : public TMessageBoxBackend {
 public:
     int Show(void* owner, const AnsiString& text, const AnsiString& caption, int flags) override {
-        const std::wstring wideText = Cp932ToWide(text);
-        const std::wstring wideCaption = Cp932ToWide(caption);
+        const std::wstring wideText = WideFromCp932(text);
+        const std::wstring wideCaption = WideFromCp932(caption);
         auto* ownerWindow = static_cast<HWND>(owner);
         UINT type = UINT(flags);
         // With an owner, MessageBoxW disables only the owner; the program's

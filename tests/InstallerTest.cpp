@@ -16,7 +16,7 @@
 #include "classlib/Forms.h"
 #include "classlib/MessageBoxes.h"
 #include "classlib/gui/GuiClasses.h"
-#include "classlib/gui/WideText.h"
+#include "classlib/WideText.h"
 #include "installer/Mainf.h"
 #include "installer/Paths.h"
 #include "platform/Platform.h"

@@ -4,7 +4,7 @@
 #include "classlib/gui/CustomForm.h"
 #include "classlib/gui/Glyphs.h"
 #include "classlib/gui/Win32.h"
-#include "classlib/gui/WideText.h"
+#include "classlib/WideText.h"
 
 namespace {
 

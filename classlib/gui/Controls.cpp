@@ -2,7 +2,7 @@
 
 #include "classlib/gui/CustomForm.h"
 #include "classlib/gui/Win32.h"
-#include "classlib/gui/WideText.h"
+#include "classlib/WideText.h"
 
 const TClassInfo& TControl::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TControl>("TControl", &TComponent::StaticClassInfo())

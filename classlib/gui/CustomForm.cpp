@@ -6,11 +6,11 @@
 
 #include "GuiTexts.h"
 #include "classlib/Forms.h"
-#include "classlib/TextFormat.h"
+#include "classlib/internal/TextFormat.h"
 #include "classlib/gui/Buttons.h"
 #include "classlib/gui/GuiClasses.h"
 #include "classlib/gui/Win32.h"
-#include "classlib/gui/WideText.h"
+#include "classlib/WideText.h"
 
 namespace {
 

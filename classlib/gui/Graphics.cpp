@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "GuiTexts.h"
-#include "classlib/gui/WideText.h"
+#include "classlib/WideText.h"
 
 #include <windows.h>
 

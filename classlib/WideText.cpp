@@ -1,4 +1,5 @@
-#include "classlib/gui/WideText.h"
+#if defined(_WIN32)
+#include "classlib/WideText.h"
 
 #include <windows.h>
 
@@ -24,3 +25,5 @@ AnsiString Cp932FromWide(const std::wstring& text) {
     WideCharToMultiByte(kCp932, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
     return AnsiString(std::move(bytes));
 }
+
+#endif

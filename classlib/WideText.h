@@ -1,6 +1,8 @@
 // cp932 <-> UTF-16 for the W functions of the Win32 API, so texts show right
-// whatever the system's ANSI code page.
+// whatever the system's ANSI code page. Windows build only; the one home of
+// the conversion for the message boxes and the GUI classes.
 #pragma once
+#if defined(_WIN32)
 
 #include <string>
 
@@ -11,3 +13,5 @@
 // nothing is dropped silently.
 CLASSLIB_API std::wstring WideFromCp932(const AnsiString& text);
 CLASSLIB_API AnsiString Cp932FromWide(const std::wstring& text);
+
+#endif
