@@ -8,6 +8,14 @@
 
 namespace vopacktool {
 
+// Paths as the system's file functions take them: UTF-16 on Windows (the
+// wide functions, which have no MAX_PATH limit), bytes elsewhere.
+#ifdef _WIN32
+using TSystemPath = std::wstring;
+#else
+using TSystemPath = std::string;
+#endif
+
 // Prints "vopack: what: detail" on stderr.
 void ReportError(const char* what, const std::string& detail);
 
@@ -78,8 +86,8 @@ private:
     void Discard();
     std::intptr_t FHandle = -1;
     std::string FPath;        // as the user named it, for messages
-    std::string FTargetPath;  // the file to replace (the link's target for a link)
-    std::string FTempPath;
+    TSystemPath FTargetPath;  // the file to replace (the link's target for a link)
+    TSystemPath FTempPath;
     TInputFile* FReplacedInput = nullptr;
     unsigned FMode = 0;       // POSIX permission bits the result gets
 };
