@@ -80,20 +80,21 @@ signals)
   head -c $((48 << 20)) /dev/urandom > big
   for signal in INT TERM HUP; do
     printf 'old output' > out
+    before=$(ls -A)
     # Asynchronous commands of a script start with SIGINT ignored.
     env --default-signal=INT,TERM,HUP "$tool" compress big out 2>/dev/null &
     pid=$!
     for _ in $(seq 2000); do
-      [[ -n $(ls -A | grep '^\.vp') ]] && break
+      [[ $(ls -A) != "$before" ]] && break
       sleep 0.005
     done
-    [[ -n $(ls -A | grep '^\.vp') ]] || fail "$signal: no temporary file appeared"
+    [[ $(ls -A) != "$before" ]] || fail "$signal: no temporary file appeared"
     kill -s "$signal" "$pid"
     wait "$pid"
     rc=$?
     [[ $rc -gt 128 ]] || fail "$signal: the run was not interrupted (exit $rc); make big larger"
     [[ $(cat out) == 'old output' ]] || fail "$signal: OUTPUT changed"
-    no_temps
+    [[ $(ls -A) == "$before" ]] || fail "$signal: files left: $(ls -A)"
   done
   ;;
 modes)
