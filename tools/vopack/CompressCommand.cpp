@@ -18,7 +18,7 @@ int RunCompress(int argc, char** argv) {
     }
     TInputFile input;
     TOutputFile output;
-    if (!input.Open(argv[0]) || !output.Create(argv[1])) return ExitFailure;
+    if (!input.Open(argv[0]) || !output.Create(argv[1], input)) return ExitFailure;
 
     if (input.Size() > 0) {
         std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);

@@ -41,7 +41,7 @@ int RunDecompress(int argc, char** argv) {
     }
     TInputFile input;
     TOutputFile output;
-    if (!input.Open(argv[0]) || !output.Create(argv[1])) return ExitFailure;
+    if (!input.Open(argv[0]) || !output.Create(argv[1], input)) return ExitFailure;
 
     if (size > 0 || input.Size() > 0) {
         std::unique_ptr<TOstrelDecode> decoder(new (std::nothrow) TOstrelDecode);

@@ -29,10 +29,14 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(texts::Usage, stdout);
-        return ExitOk;
+        return FlushStandardOutput() ? ExitOk : ExitFailure;
     }
-    for (const auto& command : Commands)
-        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    for (const auto& command : Commands) {
+        if (std::strcmp(argv[1], command.name) != 0) continue;
+        const int result = command.run(argc - 2, argv + 2);
+        // A command whose output was lost has failed, whatever it thought.
+        return FlushStandardOutput() || result == ExitUsage ? result : ExitFailure;
+    }
     ReportError(texts::UnknownCommand, argv[1]);
     std::fprintf(stderr, "%s\n", texts::SeeHelp);
     return ExitUsage;

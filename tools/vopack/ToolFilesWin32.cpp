@@ -1,0 +1,286 @@
+// ToolFiles on Windows: the wide file functions (paths converted from the
+// ANSI code page), MoveFileExW, and a console control handler that removes
+// an unfinished temporary file on Ctrl+C. The only file of the tool that
+// includes <windows.h>.
+#include <windows.h>
+
+#include <climits>
+
+#include "TempName.h"
+#include "ToolFiles.h"
+#include "VopackToolTexts.h"
+
+namespace vopacktool {
+
+namespace {
+
+// ---- Removing temporary files on Ctrl+C, Ctrl+Break and closing ------------
+
+constexpr int TempSlots = 4;
+
+// The handler runs on a thread of its own: the lock keeps it out while the
+// main thread creates, renames or removes a temporary file.
+SRWLOCK TempLock = SRWLOCK_INIT;
+std::wstring TempPaths[TempSlots];
+bool HandlerInstalled = false;
+
+BOOL WINAPI RemoveTemps(DWORD) {
+    AcquireSRWLockExclusive(&TempLock);
+    for (const auto& path : TempPaths)
+        if (!path.empty()) DeleteFileW(path.c_str());
+    ReleaseSRWLockExclusive(&TempLock);
+    return FALSE;  // on to the default handler, which ends the process
+}
+
+class TTempLock {
+public:
+    TTempLock() { AcquireSRWLockExclusive(&TempLock); }
+    ~TTempLock() { ReleaseSRWLockExclusive(&TempLock); }
+    TTempLock(const TTempLock&) = delete;
+    TTempLock& operator=(const TTempLock&) = delete;
+};
+
+// Under the lock: false when no slot is free.
+bool WatchTemp(const std::wstring& path) {
+    if (!HandlerInstalled) HandlerInstalled = SetConsoleCtrlHandler(RemoveTemps, TRUE) != 0;
+    for (auto& slot : TempPaths) {
+        if (!slot.empty()) continue;
+        slot = path;
+        return true;
+    }
+    return false;
+}
+
+void ForgetTemp(const std::wstring& path) {
+    for (auto& slot : TempPaths)
+        if (slot == path) slot.clear();
+}
+
+// ---- Paths ----------------------------------------------------------------
+
+HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+std::intptr_t Stored(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+// The user's path (ANSI code page bytes) as an absolute wide path, in the
+// "\\?\" form when it is too long for the plain one. Empty on failure.
+std::wstring SystemPath(const std::string& path) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (length <= 1) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    wide.resize(static_cast<std::size_t>(length - 1));
+    // Device names (NUL, CON) keep their meaning only in the plain form.
+    const DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (fullLength == 0) return {};
+    std::wstring full(fullLength, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), fullLength, full.data(), nullptr);
+    if (written == 0 || written >= fullLength) return {};
+    full.resize(written);
+    // Room for a temporary name beside it, which may be longer than the
+    // target's own.
+    const bool fits = full.size() + 12 < MAX_PATH;
+    if (fits || full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) return wide;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// The folder part of a path, with its separator.
+std::wstring FolderOf(const std::wstring& path) {
+    const auto separator = path.find_last_of(L"\\/");
+    if (separator != std::wstring::npos) return path.substr(0, separator + 1);
+    if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+    return {};
+}
+
+enum class TTarget { Absent, Regular, Other, Unknown };
+
+// What a path names, without following a reparse point.
+TTarget InspectTarget(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE handle =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? TTarget::Absent : TTarget::Unknown;
+    }
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!disk) return TTarget::Other;
+    if (!known) return TTarget::Unknown;
+    return info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT) ? TTarget::Other
+                                                                                            : TTarget::Regular;
+}
+
+std::uint64_t FileIdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+std::uint64_t Seed(unsigned attempt) {
+    LARGE_INTEGER counter {};
+    QueryPerformanceCounter(&counter);
+    return (static_cast<std::uint64_t>(GetCurrentProcessId()) << 40) ^ GetTickCount64() ^
+           static_cast<std::uint64_t>(counter.QuadPart) ^ (static_cast<std::uint64_t>(attempt) << 56);
+}
+
+}  // namespace
+
+// ---- TInputFile -------------------------------------------------------------
+
+TInputFile::~TInputFile() { Close(); }
+
+void TInputFile::Close() {
+    if (FHandle != -1) CloseHandle(Handle(FHandle));
+    FHandle = -1;
+}
+
+bool TInputFile::Open(const std::string& path) {
+    FPath = path;
+    const std::wstring wide = SystemPath(path);
+    const HANDLE handle =
+        wide.empty() ? INVALID_HANDLE_VALUE
+                     : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        ReportError(texts::CannotOpen, path);
+        return false;
+    }
+    FHandle = Stored(handle);
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ReportError(texts::NotRegularFile, path);
+        return false;
+    }
+    if (info.nFileSizeHigh != 0 || info.nFileSizeLow > static_cast<DWORD>(INT_MAX)) {
+        ReportError(texts::TooLarge, path);
+        return false;
+    }
+    FSize = static_cast<int>(info.nFileSizeLow);
+    FDevice = info.dwVolumeSerialNumber;
+    FFileId = FileIdOf(info);
+    return true;
+}
+
+bool TInputFile::Read(unsigned char* buffer, int count) {
+    while (count > 0) {
+        DWORD got = 0;
+        if (FHandle == -1 || !ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, nullptr) || got == 0) {
+            ReportError(texts::CannotRead, FPath);
+            return false;
+        }
+        buffer += got;
+        count -= static_cast<int>(got);
+    }
+    return true;
+}
+
+// ---- TOutputFile ------------------------------------------------------------
+
+TOutputFile::~TOutputFile() { Discard(); }
+
+bool TOutputFile::Create(const std::string& path, TInputFile& input) {
+    FPath = path;
+    FTargetPath = SystemPath(path);
+    BY_HANDLE_FILE_INFORMATION info {};
+    const TTarget target = FTargetPath.empty() ? TTarget::Unknown : InspectTarget(FTargetPath, info);
+    if (target == TTarget::Other) {
+        ReportError(texts::NotRegularFile, path);
+        return false;
+    }
+    if (target == TTarget::Unknown) {
+        ReportError(texts::CannotCreate, path);
+        return false;
+    }
+    if (target == TTarget::Regular && info.dwVolumeSerialNumber == input.Device() && FileIdOf(info) == input.FileId())
+        FReplacedInput = &input;
+
+    const std::wstring folder = FolderOf(FTargetPath);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = TempFileName(Seed(attempt));
+        const std::wstring temp = folder + std::wstring(name.begin(), name.end());
+        TTempLock lock;
+        // Shared for deletion so that the control handler can remove it
+        // while this handle is still open.
+        const HANDLE handle = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            break;
+        }
+        if (!WatchTemp(temp)) {
+            CloseHandle(handle);
+            DeleteFileW(temp.c_str());
+            break;
+        }
+        FHandle = Stored(handle);
+        FTempPath = temp;
+        return true;
+    }
+    ReportError(texts::CannotCreate, path);
+    return false;
+}
+
+bool TOutputFile::Write(const unsigned char* data, int count) {
+    while (count > 0) {
+        DWORD put = 0;
+        if (FHandle == -1 || !WriteFile(Handle(FHandle), data, static_cast<DWORD>(count), &put, nullptr) || put == 0) {
+            ReportError(texts::CannotWrite, FPath);
+            return false;
+        }
+        data += put;
+        count -= static_cast<int>(put);
+    }
+    return true;
+}
+
+bool TOutputFile::Commit() {
+    if (FHandle == -1) return false;
+    const HANDLE handle = Handle(FHandle);
+    FHandle = -1;
+    const bool flushed = FlushFileBuffers(handle) != 0;
+    if (!CloseHandle(handle) || !flushed) {
+        ReportError(texts::CannotWrite, FPath);
+        Discard();
+        return false;
+    }
+    if (FReplacedInput) FReplacedInput->Close();
+    // What the target is may have changed since Create.
+    BY_HANDLE_FILE_INFORMATION info {};
+    const TTarget target = InspectTarget(FTargetPath, info);
+    if (target != TTarget::Absent && target != TTarget::Regular) {
+        ReportError(texts::NotRegularFile, FPath);
+        Discard();
+        return false;
+    }
+    // Another run replacing the same target at this moment holds it briefly.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        {
+            TTempLock lock;
+            if (MoveFileExW(FTempPath.c_str(), FTargetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                ForgetTemp(FTempPath);
+                FTempPath.clear();
+                return true;
+            }
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+        Sleep(50);
+    }
+    ReportError(texts::CannotReplace, FPath);
+    Discard();
+    return false;
+}
+
+void TOutputFile::Discard() {
+    if (FHandle != -1) CloseHandle(Handle(FHandle));
+    FHandle = -1;
+    if (FTempPath.empty()) return;
+    TTempLock lock;
+    DeleteFileW(FTempPath.c_str());
+    ForgetTemp(FTempPath);
+    FTempPath.clear();
+}
+
+}  // namespace vopacktool
