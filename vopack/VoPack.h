@@ -221,7 +221,6 @@ private:
     int FLastCount;
     std::uint64_t FOpenSerial;  // the mark handles carry; new for every open and close
 
-    friend class TVoPackAccess;  // the unit's tests look at the fields
 
     void Progress(int percent);
     void ShowDamage();
