@@ -294,7 +294,7 @@ void TVoPack::EndPack() {
 int TVoPack::GetFileNum() { return FPackStream ? FHeader.FileNum : 0; }
 
 bool TVoPack::GetFileName(int index, char* out) {
-    if (!FPackStream || index < 0 || index >= FHeader.FileNum) return false;
+    if (!FPackStream || !out || index < 0 || index >= FHeader.FileNum) return false;
     EntryName(FFileTable[index], out);
     return true;
 }
@@ -310,7 +310,7 @@ bool TVoPack::GetFileIsComp(int index) {
 }
 
 bool TVoPack::GetFileTime(int index, plat::FILETIME* out) {
-    if (!FPackStream || index < 0 || index >= FHeader.FileNum || !HasName(FFileTable[index])) return false;
+    if (!FPackStream || !out || index < 0 || index >= FHeader.FileNum || !HasName(FFileTable[index])) return false;
     *out = FFileTable[index].FileTime;
     return true;
 }
@@ -320,4 +320,4 @@ int TVoPack::CheckFileName(const char* name) {
     return FindEntry(FFileTable, FHeader.FileNum, name);
 }
 
-void TVoPack::MakeFTName(TVoFileTable3& entry, const char* name) { SplitName(entry, name); }
+void TVoPack::MakeFTName(TVoFileTable3& entry, const char* name) { SplitName(entry, name ? name : ""); }
