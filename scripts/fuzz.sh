@@ -14,6 +14,7 @@ cmake --build --preset fuzz
 max_len() {
   case $1 in
     fuzz_decode) echo 20000 ;;
+    fuzz_pack_read) echo 8192 ;;
     *) echo 4096 ;;
   esac
 }

@@ -1,0 +1,1 @@
+kavrenta_add_test(VoPackReadTest SOURCES VoPackReadTest.cpp LIBS vopack)

@@ -1,0 +1,80 @@
+#include "vopack/internal/PackCatalogue.h"
+
+#include <cstring>
+
+#include "classlib/SysUtils.h"
+#include "platform/GlobalBlock.h"
+
+namespace vopack::internal {
+
+namespace {
+
+// Bytes of a zero-padded field up to its first zero byte.
+int FieldLength(const char* field, int width) {
+    int n = 0;
+    while (n < width && field[n] != 0) ++n;
+    return n;
+}
+
+}  // namespace
+
+TVoFileTable3* AllocCatalogue(int count) {
+    if (count <= 0) return nullptr;
+    plat::TGlobalBlock block(plat::GMEM_MOVEABLE, static_cast<plat::SIZE_T>(count) * sizeof(TVoFileTable3));
+    return static_cast<TVoFileTable3*>(block.Release());
+}
+
+void FreeCatalogue(TVoFileTable3*& table) {
+    plat::FreeLockedBlock(table);
+    table = nullptr;
+}
+
+int EntryName(const TVoFileTable3& entry, char* out) {
+    int n = FieldLength(entry.Name, sizeof entry.Name);
+    std::memcpy(out, entry.Name, static_cast<std::size_t>(n));
+    const int ext = FieldLength(entry.Ext, sizeof entry.Ext);
+    if (ext > 0) {
+        out[n++] = '.';
+        std::memcpy(out + n, entry.Ext, static_cast<std::size_t>(ext));
+        n += ext;
+    }
+    out[n] = 0;
+    return n;
+}
+
+void SplitName(TVoFileTable3& entry, const char* name) {
+    std::memset(entry.Name, 0, sizeof entry.Name);
+    std::memset(entry.Ext, 0, sizeof entry.Ext);
+    const char* dot = std::strchr(name, '.');
+    const std::size_t base = dot ? static_cast<std::size_t>(dot - name) : std::strlen(name);
+    std::memcpy(entry.Name, name, base < sizeof entry.Name ? base : sizeof entry.Name);
+    if (!dot) return;
+    for (std::size_t i = 0; i < sizeof entry.Ext && dot[1 + i] != 0; ++i) entry.Ext[i] = dot[1 + i];
+}
+
+void UpperCaseName(char* text, int length) {
+    for (int i = 0; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (IsCp932LeadByte(b)) ++i;  // its trail byte stays as it is
+        else if (b >= 'a' && b <= 'z') text[i] = static_cast<char>(b - 'a' + 'A');
+    }
+}
+
+int FindEntry(const TVoFileTable3* table, int count, const char* name) {
+    if (!name) return -1;
+    std::size_t length = 0;
+    while (name[length] != 0)
+        if (++length > static_cast<std::size_t>(VoMaxNameLength)) return -1;
+    char wanted[VoMaxNameLength + 1];
+    std::memcpy(wanted, name, length + 1);
+    UpperCaseName(wanted, static_cast<int>(length));
+    for (int i = 0; i < count; ++i) {
+        char stored[VoMaxNameLength + 1];
+        const int n = EntryName(table[i], stored);
+        UpperCaseName(stored, n);
+        if (static_cast<std::size_t>(n) == length && std::memcmp(stored, wanted, length) == 0) return i;
+    }
+    return -1;
+}
+
+}  // namespace vopack::internal
