@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace {
 
@@ -104,6 +109,44 @@ TEST(CrcCheck, WidePathMatchesByteTable) {
         for (int length : {1000, 4095, 4096})
             EXPECT_EQ(c.Crc(data.data() + 3, length), BitwiseCrc(v.poly, 0xFFFF, data.data() + 3, length));
     }
+}
+
+// The register after n zero bytes is linear in the register before, so it is
+// the one-byte step as a 16 x 16 bit matrix raised to n: an answer for long
+// blocks that reads no data.
+std::uint16_t AfterZeros(const TCrcCheck& c, std::uint16_t crc, std::int64_t n) {
+    using TMatrix = std::array<std::uint16_t, 16>;  // column i: the image of bit i
+    const auto apply = [](const TMatrix& m, std::uint16_t v) {
+        std::uint16_t r = 0;
+        for (int i = 0; i < 16; ++i)
+            if (v >> i & 1) r ^= m[static_cast<std::size_t>(i)];
+        return r;
+    };
+    TMatrix step;
+    for (int i = 0; i < 16; ++i) {
+        const std::uint16_t v = static_cast<std::uint16_t>(1u << i);
+        step[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(c.CrcTable[v & 0xFF] ^ (v >> 8));
+    }
+    for (; n > 0; n >>= 1) {
+        if (n & 1) crc = apply(step, crc);
+        TMatrix squared;
+        for (std::size_t i = 0; i < 16; ++i) squared[i] = apply(step, step[i]);
+        step = squared;
+    }
+    return crc;
+}
+
+// A block of 2^31 - 1 bytes, the longest count: no length or pointer sum may
+// pass the limit on the way. Zeros (pages the system never has to fill) and
+// the nine digits at the end.
+TEST(CrcCheck, LongestBlock) {
+    constexpr int count = std::numeric_limits<int>::max();
+    auto* block = static_cast<unsigned char*>(plat::GlobalAlloc(plat::GPTR, count));
+    ASSERT_NE(block, nullptr);
+    std::memcpy(block + count - 9, Digits, 9);
+    const TCrcCheck c;
+    EXPECT_EQ(c.Crc(block, count), TableCrc(c, AfterZeros(c, 0xFFFF, count - 9), Digits, 9));
+    plat::GlobalFree(block);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -110,10 +111,8 @@ struct TDecodeRun {
 // Follows the calling contract. Each chunk is handed over in a heap block of
 // exactly its size and null is passed when no chunk is asked for, so that any
 // read beyond the bytes handed over shows under AddressSanitizer.
-TDecodeRun DecodeAll(const Bytes& stream, int dstSize) {
+TDecodeRun DecodeWith(TOstrelDecode& dec, const unsigned char* area, const Bytes& stream) {
     TDecodeRun run;
-    TOstrelDecode dec;
-    const unsigned char* area = dec.Open(dstSize, static_cast<int>(stream.size()));
     EXPECT_NE(area, nullptr);
     if (!area) return run;
     std::size_t fetched = 0;
@@ -138,6 +137,26 @@ TDecodeRun DecodeAll(const Bytes& stream, int dstSize) {
     run.isError = dec.IsError;
     dec.Close();
     return run;
+}
+
+TDecodeRun DecodeAll(const Bytes& stream, int dstSize) {
+    TOstrelDecode dec;
+    return DecodeWith(dec, dec.Open(dstSize, static_cast<int>(stream.size())), stream);
+}
+
+// Opens as if far into a long stream (the decoder's test entry).
+struct TDecoderAt : TOstrelDecode {
+    using TOstrelDecode::OpenAt;
+};
+
+constexpr int IntMax = std::numeric_limits<int>::max();
+
+// Decodes stream as the last bytes of a stream of 2^31 - 1 bytes that decodes
+// to dstSize bytes in all (at most 2^31 - 1), from zeros as history.
+TDecodeRun DecodeAtTheEnd(const Bytes& stream, int left, int dstSize = IntMax) {
+    const int srcLeft = static_cast<int>(stream.size());
+    TDecoderAt dec;
+    return DecodeWith(dec, dec.OpenAt(dstSize - left, IntMax - srcLeft, dstSize, IntMax), stream);
 }
 
 Bytes Encode(const Bytes& input) {
@@ -670,6 +689,66 @@ TEST(OstrelDecode, DamageInsideWholeGroups) {
             EXPECT_TRUE(run.isError);
             EXPECT_TRUE(run.out == good) << "decoded " << run.out.size() << " of " << good.size();
         }
+}
+
+// --- positions near 2^31 - 1 ---------------------------------------------
+
+// A stream whose decoded bytes and stream bytes both end at 2^31 - 1 decodes
+// whole, through every path (fast groups, token tests, careful steps).
+TEST(OstrelDecode, StreamEndingAtTheLimitDecodes) {
+    const Bytes inputs[] = {Text(100000), Random(70000), Repeat(0, 90000), Random(3)};
+    for (const Bytes& input : inputs) {
+        SCOPED_TRACE(input.size());
+        const TDecodeRun run = DecodeAtTheEnd(Encode(input), static_cast<int>(input.size()));
+        EXPECT_TRUE(run.isEnd);
+        EXPECT_FALSE(run.isError);
+        EXPECT_TRUE(run.out == input) << "decoded " << run.out.size();
+    }
+}
+
+// Damage at the limit: nothing past 2^31 - 1 is reported, and the stream is
+// refused.
+TEST(OstrelDecode, DamageAtTheLimitIsRefused) {
+    TStreamWriter longMatch;  // a match running 8,000 bytes past the decoded size
+    longMatch.Literal(0x61);
+    longMatch.Match(8192, 1);
+    TStreamWriter literals;  // literals past it
+    for (int i = 0; i < 40; ++i) literals.Literal(0x62);
+    const Bytes shortStream = Encode(Text(5000));
+    struct TCase {
+        const char* Name;
+        Bytes Stream;
+        int Left;  // decoded bytes left before 2^31 - 1
+        Bytes Good;
+    };
+    const TCase cases[] = {
+        {"match past the end", longMatch.Stream(), 193, Concat({0x61}, Repeat(0x61, 192))},
+        {"literals past the end", literals.Stream(), 7, Repeat(0x62, 7)},
+        {"stream ends early", shortStream, 6000, Text(5000)},
+        // The 1,535th byte back is the zeros kept as history.
+        {"match past the end from the history", Hex("00 00 00 40 61 FF 00 20 FF"), 3000,
+         Concat(Concat({0x61}, Repeat(0, 1534)), Concat({0x61}, Repeat(0, 1464)))},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TDecodeRun run = DecodeAtTheEnd(c.Stream, c.Left);
+        EXPECT_TRUE(run.isEnd);
+        EXPECT_TRUE(run.isError);
+        EXPECT_TRUE(run.out == c.Good) << "decoded " << run.out.size();
+    }
+}
+
+TEST(OstrelDecode, TestEntryRefusesImpossiblePositions) {
+    struct TCase {
+        int DstStart, SrcStart, DstSize, SrcSize;
+    };
+    const TCase cases[] = {{10, 0, 10, 5}, {-1, 0, 10, 5}, {0, 6, 10, 5}, {0, -1, 10, 5}, {IntMax, 0, IntMax, 1}};
+    for (const TCase& c : cases) {
+        TDecoderAt dec;
+        EXPECT_EQ(dec.OpenAt(c.DstStart, c.SrcStart, c.DstSize, c.SrcSize), nullptr);
+        EXPECT_FALSE(dec.IsOpen);
+        EXPECT_EQ(dec.Decode(nullptr), 0);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <set>
 #include <string>
@@ -70,14 +71,14 @@ struct TEncoded {
     std::vector<int> Pieces;
     int DoneSize = -1;
     bool Ended = false;
+    bool Overflow = false;
 };
 
-// Drives an encoder as the callers do: chunk k while it lies inside the input,
-// then null.
-TEncoded EncodeWith(TOstrelEncode& enc, Bytes input) {
+// Drives an encoder opened on input, with the output area area, as the
+// callers do: chunk k while it lies inside the input, then null.
+TEncoded Drive(TOstrelEncode& enc, unsigned char* area, Bytes input) {
     TEncoded r;
     const int size = static_cast<int>(input.size());
-    unsigned char* area = enc.Open(size);
     EXPECT_NE(area, nullptr);
     if (area == nullptr) return r;
     const int maxCalls = size / Chunk + 4;
@@ -89,8 +90,13 @@ TEncoded EncodeWith(TOstrelEncode& enc, Bytes input) {
     }
     r.Ended = enc.IsEnd;
     r.DoneSize = enc.DoneSize;
+    r.Overflow = enc.IsOverflow;
     enc.Close();
     return r;
+}
+
+TEncoded EncodeWith(TOstrelEncode& enc, const Bytes& input) {
+    return Drive(enc, enc.Open(static_cast<int>(input.size())), input);
 }
 
 TEncoded Encode(const Bytes& input, bool reference = false) {
@@ -649,7 +655,7 @@ TEST(OstrelEncode, SearchAndEnterAgreesWithNewSearch) {
             const bool steady = pos >= ostrel::WindowSize && pos <= c.Size - ostrel::SteadyTail;
             const auto same = [](ostrel::TMatch r) { return r; };
             const ostrel::TMatch m =
-                steady ? ostrel::FindMatchAndEnter<true>(tables, input.data() + pos, pos, c.Size, same)
+                steady ? ostrel::FindMatchAndEnter<true>(tables, input.data() + pos, pos, c.Size, 0, same)
                        : ostrel::FindMatchAndEnter(tables, input.data() + pos, pos, c.Size);
             steadySearched += steady;
             const bool written = refLen >= 2 || (refLen == 1 && refDist <= 10);
@@ -753,6 +759,118 @@ TEST(OstrelEncode, DecoderReadsTheStreamBack) {
     }
     EXPECT_FALSE(dec.IsError);
     EXPECT_TRUE(out == input);
+}
+
+// --- positions near 2^31 - 1 ---------------------------------------------
+
+// Opens as if far into a long input and stream (the encoder's test entry).
+struct TEncoderAt : TOstrelEncode {
+    using TOstrelEncode::OpenAt;
+};
+
+constexpr int IntMax = std::numeric_limits<int>::max();
+// The last input start the test entry takes: 65,535 input bytes reach 2^31 - 1.
+constexpr int LastInputStart = IntMax - 65535;
+
+TEncoded EncodeAt(const Bytes& input, int inputStart, int streamStart, bool reference = false) {
+    TEncoderAt enc;
+    enc.UseReferenceSearch = reference;
+    return Drive(enc, enc.OpenAt(inputStart, streamStart, static_cast<int>(input.size())), input);
+}
+
+// The stream is that of the input alone, wherever its positions lie, up to
+// input and stream positions of 2^31 - 1 together.
+TEST(OstrelEncode, StreamIsTheSameUpToTheLastPositions) {
+    const Bytes inputs[] = {Generate(TShape::Blocks, 4, 65535, 91), Generate(TShape::Runs, 3, 65535, 92),
+                            Repeat(0, 65535), Generate(TShape::Alphabet, 200, 65535, 93),
+                            Generate(TShape::Blocks, 4, 40000, 94)};
+    for (const Bytes& input : inputs) {
+        const TEncoded plain = Encode(input);
+        ASSERT_TRUE(plain.Ended);
+        const int length = static_cast<int>(plain.Stream.size());
+        for (int streamStart : {0, IntMax - length}) {
+            SCOPED_TRACE(::testing::Message() << input.size() << " bytes, stream from " << streamStart);
+            const TEncoded e = EncodeAt(input, LastInputStart, streamStart);
+            EXPECT_TRUE(e.Ended);
+            EXPECT_FALSE(e.Overflow);
+            EXPECT_EQ(e.DoneSize, streamStart + length);
+            EXPECT_TRUE(e.Stream == plain.Stream);
+            EXPECT_TRUE(e.Pieces == plain.Pieces);
+        }
+    }
+}
+
+// The exhaustive search too sees the window start where the input does.
+TEST(OstrelEncode, ReferenceStreamIsTheSameAtTheLastPositions) {
+    const Bytes input = Generate(TShape::Blocks, 4, 6000, 95);
+    const TEncoded e = EncodeAt(input, LastInputStart, IntMax - 10000, true);
+    EXPECT_TRUE(e.Ended);
+    EXPECT_FALSE(e.Overflow);
+    EXPECT_TRUE(e.Stream == Encode(input).Stream);
+}
+
+// A stream that would pass 2^31 - 1 bytes is given up cleanly: IsOverflow and
+// IsEnd set, the pieces handed out whole groups of the true stream, DoneSize
+// the end of the last group that fits, and nothing written out of bounds.
+TEST(OstrelEncode, StreamPastTheLimitIsGivenUp) {
+    std::mt19937 rng(96);
+    Bytes noise(70000);
+    for (auto& b : noise) b = static_cast<unsigned char>(rng());
+    const Bytes inputs[] = {noise, Generate(TShape::Blocks, 4, 50000, 97), {0x41}};
+    for (const Bytes& input : inputs) {
+        const TEncoded plain = Encode(input);
+        const int length = static_cast<int>(plain.Stream.size());
+        // One byte too many, half the stream too many, and no room past the
+        // first flag word.
+        for (int streamStart : {IntMax - length + 1, std::min(IntMax - length / 2, IntMax - 4), IntMax - 4}) {
+            SCOPED_TRACE(::testing::Message() << input.size() << " bytes, stream from " << streamStart);
+            TEncoderAt enc;
+            unsigned char* area = enc.OpenAt(0, streamStart, static_cast<int>(input.size()));
+            ASSERT_NE(area, nullptr);
+            const TEncoded e = Drive(enc, area, input);
+            EXPECT_TRUE(e.Ended);
+            EXPECT_TRUE(e.Overflow);
+            EXPECT_EQ(e.Pieces.back(), 0);
+            ASSERT_LT(e.Stream.size(), plain.Stream.size());
+            EXPECT_TRUE(std::equal(e.Stream.begin(), e.Stream.end(), plain.Stream.begin()));
+            EXPECT_GE(e.DoneSize, streamStart + static_cast<int>(e.Stream.size()));
+            EXPECT_LE(e.DoneSize - streamStart, length);
+            // Later calls do nothing; a new Open clears the flag.
+            EXPECT_EQ(enc.Encode(nullptr), 0);
+            EXPECT_TRUE(enc.IsOverflow);
+            ASSERT_NE(enc.Open(1), nullptr);
+            EXPECT_FALSE(enc.IsOverflow);
+        }
+    }
+}
+
+TEST(OstrelEncode, TestEntryRefusesPositionsPastTheLimit) {
+    struct TCase {
+        int InputStart, StreamStart, Size;
+    };
+    const TCase cases[] = {{65536 + 1, 0, 10},           {-65536, 0, 10},         {LastInputStart, 0, 65536},
+                           {0, IntMax - 3, 1},           {0, -1, 1},              {0, IntMax, 0}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.InputStart << " " << c.StreamStart << " " << c.Size);
+        TEncoderAt enc;
+        EXPECT_EQ(enc.OpenAt(c.InputStart, c.StreamStart, c.Size), nullptr);
+        EXPECT_FALSE(enc.IsOpen);
+    }
+}
+
+// NewSearch's own arithmetic at the last positions: the same result as at
+// the same bytes early in the input.
+TEST(OstrelEncode, NewSearchAtTheLastPositions) {
+    const Bytes bytes = Generate(TShape::Runs, 3, ostrel::WindowSize + 40, 98);
+    TOstrelEncode enc;
+    unsigned char* at = const_cast<unsigned char*>(bytes.data()) + ostrel::WindowSize;
+    for (int left : {1, 2, 9, 40}) {
+        unsigned short nearLength, nearDistance, farLength, farDistance;
+        enc.NewSearch(at, ostrel::WindowSize, ostrel::WindowSize + left, nearLength, nearDistance);
+        enc.NewSearch(at, IntMax - left, IntMax, farLength, farDistance);
+        EXPECT_EQ(farLength, nearLength) << left;
+        EXPECT_EQ(farDistance, nearDistance) << left;
+    }
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "vopack/BufferDrive.h"
+#include "vopack/OstrelDecode.h"
+#include "vopack/OstrelEncode.h"
 #include "vopack/StreamFormat.h"
 
 namespace {
@@ -161,6 +165,68 @@ TEST(VoCompBuffer, CrcCheckIsTheDefaultVariant) {
     TVoCompBuffer codec;
     ASSERT_NE(codec.CrcCheck, nullptr);
     EXPECT_EQ(codec.CrcCheck->CrcType, ctCcitt);
+}
+
+// --- the block loops at positions near 2^31 - 1 ---------------------------
+
+// Coders opened as if far into a long input or stream (their test entries).
+struct TEncoderAt : TOstrelEncode {
+    using TOstrelEncode::OpenAt;
+};
+struct TDecoderAt : TOstrelDecode {
+    using TOstrelDecode::OpenAt;
+};
+
+constexpr int IntMax = std::numeric_limits<int>::max();
+
+// EncodeBuffer's loop takes a stream ending at 2^31 - 1 whole, and refuses
+// one that would pass it instead of handing out part of it as a success.
+TEST(VoCompBuffer, EncodeLoopRefusesStreamsPastTheLimit) {
+    TVoCompBuffer codec;
+    for (const char* kind : {"text", "random"}) {
+        SCOPED_TRACE(kind);
+        const Bytes input = Make(kind, 50000);
+        TEncoded whole = Encode(codec, input);
+        ASSERT_TRUE(whole.ok);
+        const Bytes stream(whole.block, whole.block + whole.length);
+        Free(whole.block);
+        for (int over : {0, 1}) {
+            TEncoderAt encoder;
+            const int size = static_cast<int>(input.size());
+            const unsigned char* area = encoder.OpenAt(0, IntMax - whole.length + over, size);
+            ASSERT_NE(area, nullptr);
+            Bytes block(static_cast<std::size_t>(ostrel::MaxStreamSize(size)));
+            int length = -1;
+            const bool ok = ostrel::EncodeToBlock(encoder, area, input.data(), size, block.data(),
+                                                  static_cast<std::int64_t>(block.size()), length);
+            EXPECT_EQ(ok, over == 0);
+            if (ok) {
+                EXPECT_TRUE(Bytes(block.begin(), block.begin() + length) == stream);
+            }
+        }
+    }
+}
+
+// DecodeBuffer's loop at the end of a stream and an output of 2^31 - 1 bytes.
+TEST(VoCompBuffer, DecodeLoopAtTheLimit) {
+    TVoCompBuffer codec;
+    const Bytes input = Make("text", 60000);
+    TEncoded e = Encode(codec, input);
+    ASSERT_TRUE(e.ok);
+    const int size = static_cast<int>(input.size());
+    for (int missing : {0, 1}) {  // the whole stream; its last byte cut off
+        SCOPED_TRACE(missing);
+        const int srcLen = e.length - missing;
+        TDecoderAt decoder;
+        const unsigned char* area = decoder.OpenAt(IntMax - size, IntMax - srcLen, IntMax, IntMax);
+        ASSERT_NE(area, nullptr);
+        Bytes out(input.size());
+        EXPECT_EQ(ostrel::DecodeToBlock(decoder, area, e.block, srcLen, out.data(), size), missing == 0);
+        if (missing == 0) {
+            EXPECT_TRUE(out == input);
+        }
+    }
+    Free(e.block);
 }
 
 }  // namespace

@@ -77,6 +77,19 @@ unsigned char* TOstrelDecode::Open(int dstSize, int srcSize) {
     return OutCur;
 }
 
+unsigned char* TOstrelDecode::OpenAt(int dstStart, int srcStart, int dstSize, int srcSize) {
+    if (dstStart < 0 || dstStart >= dstSize || srcStart < 0 || srcStart > srcSize) {
+        Close();
+        return nullptr;
+    }
+    unsigned char* area = Open(dstSize, srcSize);
+    if (!area) return nullptr;
+    std::memset(OutBuf, 0, HistorySize);
+    SrcPos = InBase = InLoaded = srcStart;
+    DstPos = OutBase = dstStart;
+    return area;
+}
+
 bool TOstrelDecode::Close() {
     if (IsOpen) {
         GiveBack(InBuf);

@@ -73,6 +73,16 @@ public:
     // Gives the buffers back; always true.
     bool Close();
 
+protected:
+    // For tests and fuzzers, to reach positions near 2^31 without that much
+    // data: opens as if dstStart decoded bytes (zeros, the last 1,536 of them
+    // kept as history) had come from srcStart stream bytes. The call protocol
+    // then goes on for the dstSize - dstStart bytes and srcSize - srcStart
+    // stream bytes left, the stream's next byte a flag word. Needs 0 <=
+    // dstStart < dstSize and 0 <= srcStart <= srcSize; otherwise null, as for
+    // any failed Open.
+    unsigned char* OpenAt(int dstStart, int srcStart, int dstSize, int srcSize);
+
 private:
     bool Refill(const unsigned char* data);
     void Turnover();

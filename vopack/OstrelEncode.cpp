@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -74,17 +75,23 @@ TOstrelEncode::TOstrelEncode()
       FlagSlot(nullptr),
       DoneSize(0),
       UseReferenceSearch(false),
+      IsOverflow(false),
       SearchFail{},
-      FTables(nullptr) {}
+      FTables(nullptr),
+      FWindowStart(0) {}
 
 TOstrelEncode::~TOstrelEncode() {
     if (IsOpen) Close();
 }
 
-unsigned char* TOstrelEncode::Open(int size) {
+unsigned char* TOstrelEncode::Open(int size) { return OpenAt(0, 0, size); }
+
+unsigned char* TOstrelEncode::OpenAt(int inputStart, int streamStart, int size) {
     if (IsOpen) Close();
-    if (size < 0) return nullptr;
-    SrcSize = size;
+    if (size < 0 || inputStart < 0 || inputStart % 65536 != 0 || size > INT_MAX - inputStart || streamStart < 0 ||
+        streamStart > INT_MAX - FlagWordSize)
+        return nullptr;
+    SrcSize = inputStart + size;
     InBuf = TakeBlock(InBufSize);
     if (InBuf == nullptr) return nullptr;
     OutBuf = TakeBlock(OutBufSize);
@@ -98,17 +105,19 @@ unsigned char* TOstrelEncode::Open(int size) {
     ResetSearch(*FTables);
 
     LoadCount = 0;
-    InBase = 0;
-    SrcPos = 0;
+    InBase = inputStart;
+    SrcPos = inputStart;
+    FWindowStart = inputStart;
     InCur = InBuf + HistoryBytes;
-    DoneSize = 0;
-    OutBase = 0;
+    DoneSize = streamStart;
+    OutBase = streamStart;
     FlagSlot = OutBuf;
     OutCur = OutBuf + FlagWordSize;  // the first group's flag word is reserved at once
-    OutPos = FlagWordSize;
+    OutPos = streamStart + FlagWordSize;
     FlagBits = 0;
     FlagMask = FirstFlagMask;
     FlagCount = 0;
+    IsOverflow = false;
     IsOpen = true;
     IsEnd = false;
     return OutBuf;
@@ -126,7 +135,8 @@ bool TOstrelEncode::Close() {
 }
 
 bool TOstrelEncode::ChunkDue() const {
-    return LoadCount < 2 ? SrcSize > LoadCount * ChunkSize : SrcSize - InBase > 2 * ChunkSize;
+    // While loading InBase is still the first input position.
+    return SrcSize - InBase > (LoadCount < 2 ? LoadCount : 2) * ChunkSize;
 }
 
 int TOstrelEncode::Encode(unsigned char* data) {
@@ -136,7 +146,7 @@ int TOstrelEncode::Encode(unsigned char* data) {
     if (data == nullptr && ChunkDue()) return 0;
 
     if (LoadCount < 2) {
-        const int rest = SrcSize - LoadCount * ChunkSize;
+        const int rest = SrcSize - InBase - LoadCount * ChunkSize;
         const int n = std::min(ChunkSize, rest);
         if (n > 0) std::memcpy(InBuf + HistoryBytes + LoadCount * ChunkSize, data, n);
         if (rest > ChunkSize)
@@ -167,7 +177,7 @@ int TOstrelEncode::Encode(unsigned char* data) {
         return DoneSize - OutBase;
     }
     CodeTokens();
-    return DoneSize - OutBase;
+    return IsOverflow ? 0 : DoneSize - OutBase;
 }
 
 namespace {
@@ -199,10 +209,11 @@ static_assert(LengthExtraBytes(8192) + DistanceExtraBytes(WindowSize) + 1 == Max
 struct TFastFinder {
     TOstrelSearchTables& Tables;
     int Size;
+    int WindowStart;
 
     template <bool Steady, typename TWrite>
     OSTREL_ALWAYS_INLINE int Code(const unsigned char* in, int pos, TWrite&& write) const {
-        return FindMatchAndEnter<Steady>(Tables, in, pos, Size, [&](TMatch m) {
+        return FindMatchAndEnter<Steady>(Tables, in, pos, Size, WindowStart, [&](TMatch m) {
             write(m);
             EnterMatchRest<Steady>(Tables, in, pos, m.Length, Size);
             return m.Length + (m.Length == 0);
@@ -214,12 +225,14 @@ struct TFastFinder {
 struct TReferenceFinder {
     TOstrelEncode& Encoder;
     int Size;
+    int WindowStart;
 
     template <bool Steady, typename TWrite>
     int Code(unsigned char* in, int pos, TWrite&& write) const {
         unsigned short length;
         unsigned short distance;
-        Encoder.NewSearch(in, pos, Size, length, distance);
+        // Positions from the window's start: the search sees no window before it.
+        Encoder.NewSearch(in, pos - WindowStart, Size - WindowStart, length, distance);
         const bool match = length != 0 && MatchTokenSize(length, distance) <= length;
         write(match ? TMatch{length, distance} : TMatch{0, 0});
         return match ? length : 1;
@@ -236,14 +249,17 @@ template <typename TFinder>
 void TOstrelEncode::CodeTokensWith(TFinder finder) {
     const int size = SrcSize;
     // A token starts at InBase + ChunkSize at the latest; past stop the loop
-    // looks at the end of the call and of the input.
-    const int stop = std::min(InBase + ChunkSize, size - 1);
+    // looks at the end of the call and of the input. Written so that no sum
+    // passes 2^31 - 1 near the end of the longest inputs (InBase <= SrcPos < size).
+    const int stop = InBase + std::min(ChunkSize, size - 1 - InBase);
+    const int steadyFirst = static_cast<int>(std::min<std::int64_t>(std::int64_t{FWindowStart} + WindowSize, INT_MAX));
     const int steadyLast = size - SteadyTail;  // see OstrelSearch.h
     unsigned char* in = InCur;
     int pos = SrcPos;
     unsigned char* out = OutCur;
     std::uint32_t flagBits = FlagBits;
     std::uint32_t flagMask = FlagMask;  // 0 once the group holds 32 tokens
+    bool overflow = false;
 
     for (;;) {
         const auto write = [&](TMatch m) {
@@ -254,7 +270,7 @@ void TOstrelEncode::CodeTokensWith(TFinder finder) {
                 out = PutMatch(out, m.Length, m.Distance);
             }
         };
-        const bool steady = pos >= WindowSize && pos <= steadyLast;
+        const bool steady = pos >= steadyFirst && pos <= steadyLast;
         const int taken = steady ? finder.template Code<true>(in, pos, write) : finder.template Code<false>(in, pos, write);
         in += taken;
         pos += taken;
@@ -262,11 +278,20 @@ void TOstrelEncode::CodeTokensWith(TFinder finder) {
         if (flagMask != 0 && pos <= stop) continue;
 
         // Once per group, and at the end of the call: the flag slot lives in
-        // the member, out of the way of the token loop's registers.
+        // the member, out of the way of the token loop's registers. Here too
+        // the stream's length is tested against the int positions.
         if (pos >= size || flagMask == 0) {
+            if (!StreamFits(out, 0)) {
+                overflow = true;
+                break;
+            }
             StoreLittle32(FlagSlot, flagBits);
             DoneSize = OutBase + static_cast<int>(out - OutBuf);
             if (pos < size) {
+                if (!StreamFits(out, FlagWordSize)) {
+                    overflow = true;
+                    break;
+                }
                 FlagSlot = out;
                 out += FlagWordSize;
                 flagBits = 0;
@@ -277,7 +302,14 @@ void TOstrelEncode::CodeTokensWith(TFinder finder) {
             IsEnd = true;
             break;
         }
-        if (pos > InBase + ChunkSize) break;
+        if (pos - InBase > ChunkSize) break;
+    }
+    // A call may also end inside a group that already passes the limit.
+    if (overflow || !StreamFits(out, 0)) {
+        // DoneSize keeps the end of the last group that fits.
+        IsOverflow = true;
+        IsEnd = true;
+        return;
     }
 
     InCur = in;
@@ -289,11 +321,17 @@ void TOstrelEncode::CodeTokensWith(TFinder finder) {
     FlagCount = std::countl_zero(flagMask);  // tokens shifted past
 }
 
+// Whether the stream up to out, and reserve bytes more, keeps every stream
+// position within an int.
+bool TOstrelEncode::StreamFits(const unsigned char* out, int reserve) const {
+    return std::int64_t{OutBase} + (out - OutBuf) + reserve <= INT_MAX;
+}
+
 void TOstrelEncode::CodeTokens() {
     if (UseReferenceSearch)
-        CodeTokensWith(TReferenceFinder{*this, SrcSize});
+        CodeTokensWith(TReferenceFinder{*this, SrcSize, FWindowStart});
     else
-        CodeTokensWith(TFastFinder{*FTables, SrcSize});
+        CodeTokensWith(TFastFinder{*FTables, SrcSize, FWindowStart});
 }
 
 void TOstrelEncode::NewSearch(unsigned char* data, int pos, int size, unsigned short& length,

@@ -14,7 +14,15 @@
 //      and every piece ends on a group boundary); the next call overwrites
 //      them.
 //   4. When IsEnd is true the pieces, in order, are the whole stream and
-//      DoneSize is its length. Then Close (the destructor does it too).
+//      DoneSize is its length, unless IsOverflow is set. Then Close (the
+//      destructor does it too).
+//
+// Stream positions are ints, so a stream may be at most 2,147,483,647 bytes
+// long (an incompressible input of about 1.91e9 bytes reaches that). When the
+// next group would take the stream past it, Encode sets IsOverflow and IsEnd,
+// returns 0, and DoneSize keeps the end of the last group that fits: the
+// pieces taken are then not a whole stream and must be dropped. Every input
+// whose stream fits, up to 2,147,483,647 bytes, encodes in full.
 //
 // Whatever the input size the stream is the same: greedy parsing, at each
 // position the longest match within the last min(pos, 1535) bytes (at most
@@ -84,9 +92,24 @@ public:
     // For tests and fuzzers: code with NewSearch instead of the match finder.
     // The stream is the same; only the speed differs (set before Open).
     bool UseReferenceSearch;
+    // The stream would pass 2,147,483,647 bytes: the encoding was given up
+    // (see the contract). Cleared by Open; kept by Close.
+    bool IsOverflow;
+
+protected:
+    // For tests and fuzzers, to reach positions near 2^31 without that much
+    // input: opens as if inputStart input bytes had been coded into
+    // streamStart stream bytes, with nothing before inputStart in the window.
+    // The chunk protocol and the stream bytes are those of size bytes opened
+    // with Open; only the positions (SrcPos, InBase, SrcSize, OutPos,
+    // DoneSize...) are shifted. inputStart must be a multiple of 65,536 (the
+    // finder keeps 16-bit positions), inputStart + size at most 2^31 - 1 and
+    // streamStart at most 2^31 - 5; otherwise null, as for any failed Open.
+    unsigned char* OpenAt(int inputStart, int streamStart, int size);
 
 private:
     bool ChunkDue() const;  // the next Encode call must copy input
+    bool StreamFits(const unsigned char* out, int reserve) const;
     void CodeTokens();
     template <typename TFinder>
     void CodeTokensWith(TFinder finder);
@@ -96,4 +119,5 @@ private:
     // different threads cannot overwrite each other's marks mid-search.
     unsigned char SearchFail[1535];
     TOstrelSearchTables* FTables;  // the match finder's chains, taken by Open
+    int FWindowStart;  // input position before which the window holds nothing (OpenAt)
 };

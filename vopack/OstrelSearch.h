@@ -117,10 +117,14 @@ void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int 
 // data, pos, 1, size) would: the encoder's step for the first byte of every
 // token. Whatever the result, every length it gives is written as a match.
 // The second form hands the result to take and returns what take returns,
-// with the length a constant where the search knows it (see Find).
+// with the length a constant where the search knows it (see Find); its
+// window holds no position before windowStart (0 but in the encoder's test
+// entry, where windowStart is a multiple of 65,536 and nothing before it was
+// entered).
 inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size);
 template <bool Steady, typename TTake>
-auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size, TTake&& take);
+auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size, int windowStart,
+                       TTake&& take);
 
 namespace search_detail {
 
@@ -333,11 +337,12 @@ inline TMatch FindNearEnd(const TTables& tables, const unsigned char* data, int 
 // compiled for the length each way gives (2 for the pair, 1 or 0 for the
 // last bytes) and need not branch on it.
 template <bool EnterPos, bool Steady, typename TTablesRef, typename TTake>
-OSTREL_ALWAYS_INLINE auto Find(TTablesRef& tables, const unsigned char* data, int pos, int size, TTake&& take) {
+OSTREL_ALWAYS_INLINE auto Find(TTablesRef& tables, const unsigned char* data, int pos, int size, int windowStart,
+                               TTake&& take) {
     // In the steady part of the input the window and the longest match are
     // whole, and the bounds below are constants.
     const int left = Steady ? SteadyTail : size - pos;
-    const int reach = Steady ? WindowSize : std::min(pos, WindowSize);
+    const int reach = Steady ? WindowSize : std::min(pos - windowStart, WindowSize);
     if (!Steady && left < 4) {
         const TMatch m = left <= 0 || reach == 0 ? TMatch{0, 0} : FindNearEnd(tables, data, pos, left, reach);
         if constexpr (EnterPos) InsertPositions(tables, data, pos, 1, size);
@@ -410,19 +415,19 @@ OSTREL_ALWAYS_INLINE void EnterMatchRest(TOstrelSearchTables& tables, const unsi
 
 inline void FindLongestMatch(const TOstrelSearchTables& tables, const unsigned char* data, int pos,
                              int size, unsigned short& length, unsigned short& distance) {
-    const TMatch m = search_detail::Find<false, false>(tables, data, pos, size, search_detail::Identity);
+    const TMatch m = search_detail::Find<false, false>(tables, data, pos, size, 0, search_detail::Identity);
     length = static_cast<unsigned short>(m.Length);
     distance = static_cast<unsigned short>(m.Distance);
 }
 
 inline TMatch FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size) {
-    return search_detail::Find<true, false>(tables, data, pos, size, search_detail::Identity);
+    return search_detail::Find<true, false>(tables, data, pos, size, 0, search_detail::Identity);
 }
 
 template <bool Steady, typename TTake>
 OSTREL_ALWAYS_INLINE auto FindMatchAndEnter(TOstrelSearchTables& tables, const unsigned char* data, int pos, int size,
-                                            TTake&& take) {
-    return search_detail::Find<true, Steady>(tables, data, pos, size, take);
+                                            int windowStart, TTake&& take) {
+    return search_detail::Find<true, Steady>(tables, data, pos, size, windowStart, take);
 }
 
 inline void EnterMatchRest(TOstrelSearchTables& tables, const unsigned char* data, int pos, int length, int size) {

@@ -1,11 +1,13 @@
 #include "vopack/VoCompBuffer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "platform/Platform.h"
+#include "vopack/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
 #include "vopack/StreamFormat.h"
@@ -44,26 +46,14 @@ bool TVoCompBuffer::EncodeBuffer(const unsigned char* src, int srcLen, unsigned 
     }
     std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);
     unsigned char* area = encoder ? encoder->Open(srcLen) : nullptr;
-    const std::int64_t capacity = ostrel::MaxStreamSize(srcLen);
+    // Room for the longest stream, but no more than the longest the encoder
+    // gives (2^31 - 1): the bound for inputs near 2 GiB passes it.
+    const std::int64_t capacity = std::min<std::int64_t>(ostrel::MaxStreamSize(srcLen), INT_MAX);
     *out = TakeBlock(capacity);
     if (!area || !*out) return Finish(false, out);
 
     int length = 0;
-    int handed = 0;
-    while (!encoder->IsEnd) {
-        // Encode takes a non-const pointer but only copies from it.
-        unsigned char* chunk = nullptr;
-        if (handed < srcLen) {
-            chunk = const_cast<unsigned char*>(src + handed);
-            handed = srcLen - handed >= ostrel::ChunkSize ? handed + ostrel::ChunkSize : srcLen;
-        }
-        const int r = encoder->Encode(chunk);
-        if (r > 0) {
-            if (r > capacity - length) return Finish(false, out);  // never for a sound encoder
-            std::memcpy(*out + length, area, static_cast<std::size_t>(r));
-            length += r;
-        }
-    }
+    if (!ostrel::EncodeToBlock(*encoder, area, src, srcLen, *out, capacity, length)) return Finish(false, out);
     encoder->Close();
     *outLen = length;
     *crc = CrcCheck->UpDateCrc(CrcStart, *out, length);
@@ -78,23 +68,7 @@ bool TVoCompBuffer::DecodeBuffer(const unsigned char* src, int srcLen, int dstLe
     const unsigned char* area = decoder ? decoder->Open(dstLen, srcLen) : nullptr;
     *out = TakeBlock(dstLen);
     if (!area || !*out) return Finish(false, out);
-
-    int handed = 0;
-    int written = 0;
-    while (!decoder->IsEnd) {
-        const unsigned char* chunk = nullptr;
-        if (decoder->NeedInput && handed < srcLen) {
-            chunk = src + handed;
-            handed = srcLen - handed >= ostrel::ChunkSize ? handed + ostrel::ChunkSize : srcLen;
-        }
-        const int r = decoder->Decode(chunk);
-        if (r > 0) {
-            if (r > dstLen - written) return Finish(false, out);  // the decoder never reports more
-            std::memcpy(*out + written, area, static_cast<std::size_t>(r));
-            written += r;
-        }
-    }
-    const bool ok = !decoder->IsError && written == dstLen;
+    const bool ok = ostrel::DecodeToBlock(*decoder, area, src, srcLen, *out, dstLen);
     decoder->Close();
     return Finish(ok, out);
 }

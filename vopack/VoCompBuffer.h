@@ -26,9 +26,11 @@ public:
 
     // Compresses srcLen bytes at src into a new block (*out), its stream length
     // (*outLen) and the CRC of the stream (*crc). The block is
-    // srcLen + 4 * ceil(srcLen / 32) bytes large.
+    // srcLen + 4 * ceil(srcLen / 32) bytes large, or 2^31 - 1 if less.
     //   srcLen 0 or less                 -> false; out, outLen, crc untouched
     //   no memory for encoder or block    -> false; *out null; outLen, crc untouched
+    //   stream would pass 2^31 - 1 bytes  -> false; *out null; outLen, crc untouched
+    //     (incompressible input of about 1.91e9 bytes or more)
     bool EncodeBuffer(const unsigned char* src, int srcLen, unsigned char** out, int* outLen,
                       std::uint16_t* crc);
 

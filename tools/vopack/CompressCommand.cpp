@@ -38,6 +38,10 @@ int RunCompress(int argc, char** argv) {
             const int r = encoder->Encode(chunk.get());
             if (!output.Write(area, r)) return ExitFailure;
         }
+        if (encoder->IsOverflow) {  // the stream would be 2 GiB or more
+            ReportError(texts::TooLarge, argv[1]);
+            return ExitFailure;
+        }
     }
     return output.Commit() ? ExitOk : ExitFailure;
 }
