@@ -8,6 +8,7 @@
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
 #include "vopack/StreamFormat.h"
+#include "vopack/internal/OstrelPump.h"
 
 namespace bench {
 namespace {
@@ -88,14 +89,10 @@ Bytes OstrelEncode(const Bytes& input, bool exhaustive) {
     Bytes stream;
     if (area == nullptr) return stream;
     stream.reserve(static_cast<std::size_t>(ostrel::MaxStreamSize(size)));
-    // Encode only reads its argument; it takes a plain pointer as callers of
-    // the unit are used to.
-    unsigned char* in = const_cast<unsigned char*>(input.data());
-    for (int k = 0; !enc.IsEnd; ++k) {
-        unsigned char* chunk = k * ostrel::ChunkSize < size ? in + k * ostrel::ChunkSize : nullptr;
-        const int n = enc.Encode(chunk);
-        stream.insert(stream.end(), area, area + n);
-    }
+    ostrel::PumpEncode(enc, area, size, ostrel::MemorySource(input.data()), [&](const unsigned char* data, int n) {
+        stream.insert(stream.end(), data, data + n);
+        return true;
+    });
     return stream;
 }
 
@@ -105,16 +102,11 @@ Bytes OstrelDecode(const Bytes& stream, int decodedSize) {
     Bytes out;
     if (area == nullptr) return out;
     out.reserve(static_cast<std::size_t>(decodedSize));
-    std::size_t fetched = 0;
-    while (!dec.IsEnd) {
-        const unsigned char* chunk = stream.data();
-        if (dec.NeedInput) {
-            chunk = stream.data() + fetched;
-            fetched += std::min<std::size_t>(ostrel::ChunkSize, stream.size() - fetched);
-        }
-        const int n = dec.Decode(chunk);
-        out.insert(out.end(), area, area + n);
-    }
+    ostrel::PumpDecode(dec, area, static_cast<int>(stream.size()), decodedSize, ostrel::MemorySource(stream.data()),
+                       [&](const unsigned char* data, int n) {
+                           out.insert(out.end(), data, data + n);
+                           return true;
+                       });
     return out;
 }
 

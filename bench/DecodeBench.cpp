@@ -14,6 +14,7 @@
 #include "bench/BenchCorpus.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/StreamFormat.h"
+#include "vopack/internal/OstrelPump.h"
 
 namespace {
 
@@ -79,17 +80,13 @@ std::size_t OstrelDecodeInPlace(const Bytes& stream, int decodedSize) {
     TOstrelDecode dec;
     const unsigned char* area = dec.Open(decodedSize, static_cast<int>(stream.size()));
     if (area == nullptr) return 0;
-    std::size_t fetched = 0;
     std::size_t reported = 0;
-    while (!dec.IsEnd) {
-        const unsigned char* chunk = stream.data();
-        if (dec.NeedInput) {
-            chunk = stream.data() + fetched;
-            fetched += std::min<std::size_t>(ostrel::ChunkSize, stream.size() - fetched);
-        }
-        reported += static_cast<std::size_t>(dec.Decode(chunk));
-        benchmark::DoNotOptimize(area[0]);
-    }
+    ostrel::PumpDecode(dec, area, static_cast<int>(stream.size()), decodedSize, ostrel::MemorySource(stream.data()),
+                       [&](const unsigned char* data, int n) {
+                           benchmark::DoNotOptimize(data[0]);
+                           reported += static_cast<std::size_t>(n);
+                           return true;
+                       });
     return reported;
 }
 

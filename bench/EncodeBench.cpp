@@ -13,7 +13,7 @@
 
 #include "bench/BenchCorpus.h"
 #include "vopack/OstrelEncode.h"
-#include "vopack/OstrelSearch.h"
+#include "vopack/internal/OstrelSearch.h"
 
 namespace {
 

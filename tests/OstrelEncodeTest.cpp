@@ -13,7 +13,7 @@
 
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
-#include "vopack/OstrelSearch.h"
+#include "vopack/internal/OstrelSearch.h"
 #include "vopack/StreamFormat.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "vopack/BufferDrive.h"
+#include "vopack/internal/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
 #include "vopack/StreamFormat.h"

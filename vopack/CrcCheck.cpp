@@ -1,6 +1,6 @@
 #include "vopack/CrcCheck.h"
 
-#include "vopack/CrcFold.h"
+#include "vopack/internal/CrcFold.h"
 
 #include <bit>
 #include <cstring>

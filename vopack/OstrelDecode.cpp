@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "platform/Platform.h"
-#include "vopack/OstrelDecodeCareful.h"
-#include "vopack/OstrelDecodeCursor.h"
-#include "vopack/OstrelDecodeFast.h"
+#include "vopack/internal/OstrelDecodeCareful.h"
+#include "vopack/internal/OstrelDecodeCursor.h"
+#include "vopack/internal/OstrelDecodeFast.h"
 
 namespace {
 

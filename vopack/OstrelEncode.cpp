@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/Platform.h"
-#include "vopack/OstrelSearch.h"
+#include "vopack/internal/OstrelSearch.h"
 #include "vopack/StreamFormat.h"
 
 using namespace ostrel;

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "platform/Platform.h"
-#include "vopack/BufferDrive.h"
+#include "vopack/internal/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
 #include "vopack/StreamFormat.h"

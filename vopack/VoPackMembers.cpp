@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/VoPack.h"
+#include "vopack/internal/OstrelPump.h"
 #include "vopack/internal/PackProgress.h"
 #include "vopack/internal/PackRecords.h"
 
@@ -206,21 +207,13 @@ bool TVoPack::FileDecode(unsigned char* dest, TStream* source, int size, int sto
     plat::TGlobalBlock block(plat::GMEM_FIXED, ostrel::ChunkSize);
     if (!block) return false;
     auto* input = block.As<unsigned char>();
-    int consumed = 0;
-    int written = 0;
-    while (!decoder.IsEnd) {
-        if (decoder.NeedInput) {
-            const int n = std::min(ostrel::ChunkSize, storedSize - consumed);
-            if (n <= 0 || !StreamRead(source, input, n, &FLastCount)) return false;
-            consumed += n;
-            if (storedSize != 0) Progress(ProgressPercent(consumed, storedSize));
-        }
-        const int r = decoder.Decode(input);
-        if (r > size - written) return false;  // the decoder never reports more; guard the buffer anyway
-        if (r > 0) {
-            std::memcpy(dest + written, area, static_cast<std::size_t>(r));
-            written += r;
-        }
-    }
-    return !decoder.IsError && written == size;
+    // The source is read strictly forward from where it stands.
+    const auto read = [&](int, int count) {
+        return StreamRead(source, input, count, &FLastCount) ? input : nullptr;
+    };
+    const auto progress = [&](int consumed) {
+        if (storedSize != 0) Progress(ProgressPercent(consumed, storedSize));
+    };
+    ostrel::TBlockSink sink{dest, size};
+    return ostrel::PumpDecode(decoder, area, storedSize, size, read, sink, progress) == ostrel::TPumpResult::prDone;
 }

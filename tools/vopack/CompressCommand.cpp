@@ -1,6 +1,5 @@
 // vopack compress INPUT OUTPUT: OUTPUT is the Ostrel stream of INPUT, made
 // chunk by chunk with fixed memory. An empty INPUT gives an empty OUTPUT.
-#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -8,6 +7,7 @@
 #include "ToolFiles.h"
 #include "VopackToolTexts.h"
 #include "vopack/Vopack.h"
+#include "vopack/internal/OstrelPump.h"
 
 namespace vopacktool {
 
@@ -28,20 +28,13 @@ int RunCompress(int argc, char** argv) {
             ReportError(texts::NoMemory, "");
             return ExitFailure;
         }
-        int handed = 0;
-        while (!encoder->IsEnd) {
-            if (handed < input.Size()) {
-                const int n = std::min(ostrel::ChunkSize, input.Size() - handed);
-                if (!input.Read(chunk.get(), n)) return ExitFailure;
-                handed += n;
-            }
-            const int r = encoder->Encode(chunk.get());
-            if (!output.Write(area, r)) return ExitFailure;
-        }
-        if (encoder->IsOverflow) {  // the stream would be 2 GiB or more
-            ReportError(texts::TooLarge, argv[1]);
-            return ExitFailure;
-        }
+        // Read and write failures are reported by the files themselves.
+        const auto read = [&](int, int count) { return input.Read(chunk.get(), count) ? chunk.get() : nullptr; };
+        const auto write = [&](const unsigned char* data, int count) { return output.Write(data, count); };
+        const ostrel::TPumpResult result = ostrel::PumpEncode(*encoder, area, input.Size(), read, write);
+        if (result == ostrel::TPumpResult::prTooLarge)
+            ReportError(texts::TooLarge, argv[1]);  // the stream would be 2 GiB or more
+        if (result != ostrel::TPumpResult::prDone) return ExitFailure;
     }
     return output.Commit() ? ExitOk : ExitFailure;
 }

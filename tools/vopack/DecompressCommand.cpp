@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -12,6 +11,7 @@
 #include "ToolFiles.h"
 #include "VopackToolTexts.h"
 #include "vopack/Vopack.h"
+#include "vopack/internal/OstrelPump.h"
 
 namespace vopacktool {
 
@@ -51,22 +51,11 @@ int RunDecompress(int argc, char** argv) {
             ReportError(texts::NoMemory, "");
             return ExitFailure;
         }
-        int fetched = 0;
-        long long written = 0;
-        while (!decoder->IsEnd) {
-            if (decoder->NeedInput && fetched < input.Size()) {
-                const int n = std::min(ostrel::ChunkSize, input.Size() - fetched);
-                if (!input.Read(chunk.get(), n)) return ExitFailure;
-                fetched += n;
-            }
-            const int r = decoder->Decode(chunk.get());
-            if (!output.Write(area, r)) return ExitFailure;
-            written += r;
-        }
-        if (decoder->IsError || written != size) {
-            ReportError(texts::Damaged, argv[0]);
-            return ExitFailure;
-        }
+        const auto read = [&](int, int count) { return input.Read(chunk.get(), count) ? chunk.get() : nullptr; };
+        const auto write = [&](const unsigned char* data, int count) { return output.Write(data, count); };
+        const ostrel::TPumpResult result = ostrel::PumpDecode(*decoder, area, input.Size(), size, read, write);
+        if (result == ostrel::TPumpResult::prDamaged) ReportError(texts::Damaged, argv[0]);
+        if (result != ostrel::TPumpResult::prDone) return ExitFailure;  // read and write failures are reported
     }
     return output.Commit() ? ExitOk : ExitFailure;
 }

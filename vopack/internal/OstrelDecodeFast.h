@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vopack/OstrelDecodeCopy.h"
-#include "vopack/OstrelDecodeCursor.h"
+#include "vopack/internal/OstrelDecodeCopy.h"
+#include "vopack/internal/OstrelDecodeCursor.h"
 #include "vopack/StreamFormat.h"
 
 namespace ostrel::decode {

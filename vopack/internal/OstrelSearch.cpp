@@ -1,4 +1,4 @@
-#include "vopack/OstrelSearch.h"
+#include "vopack/internal/OstrelSearch.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "vopack/CrcFold.h"
+#include "vopack/internal/CrcFold.h"
 
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
 #define CRCFOLD_CLMUL 1

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "vopack/OstrelDecodeCopy.h"
-#include "vopack/OstrelDecodeCursor.h"
+#include "vopack/internal/OstrelDecodeCopy.h"
+#include "vopack/internal/OstrelDecodeCursor.h"
 #include "vopack/StreamFormat.h"
 
 namespace ostrel::decode {
