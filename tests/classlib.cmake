@@ -1,1 +1,0 @@
-kavrenta_add_test(ClassLibTest SOURCES ClassLibTest.cpp LIBS classlib)

@@ -1,1 +1,0 @@
-kavrenta_add_test(CrcCheckTest SOURCES CrcCheckTest.cpp LIBS vopack)

@@ -1,1 +1,0 @@
-kavrenta_add_test(OstrelEncodeTest SOURCES OstrelEncodeTest.cpp LIBS vopack)

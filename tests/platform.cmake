@@ -1,1 +1,0 @@
-kavrenta_add_test(PlatformTest SOURCES PlatformTest.cpp LIBS platform)

@@ -1,1 +1,0 @@
-kavrenta_add_test(VoPackReadTest SOURCES VoPackReadTest.cpp LIBS vopack)
