@@ -139,6 +139,47 @@ TEST(Cp932Utf8Test, ConvertsByTheTable) {
     EXPECT_EQ(Cp932ToUtf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
 }
 
+TEST(Cp932Utf8Test, ConvertsUtf8Back) {
+    struct Case {
+        const char* utf8;
+        const char* cp932;  // null: refused
+    };
+    const Case cases[] = {
+        {"abc\\~", "abc\\~"},
+        {"\xE3\x82\xBD", "\x83\x5C"},                  // ソ: trail byte 0x5C
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\x93\xFA\x96\x7B.txt"},
+        {"\xEF\xBD\xB1", "\xB1"},                      // half-width ｱ
+        {"\xE2\x89\x92", "\x81\xE0"},                  // ≒: the JIS row before NEC row 13
+        {"\xE2\x85\xA0", "\x87\x54"},                  // Ⅰ: NEC row 13 before the IBM extension
+        {"\xE2\x85\xB0", "\xFA\x40"},                  // ⅰ: the IBM extension before the NEC copy
+        {"\xF0\x9F\x98\x80", nullptr},                // outside the BMP: no cp932 code
+        {"\xC3\xA9", nullptr},                        // é: not in cp932
+        {"\xE3\x82", nullptr},                        // cut short
+        {"\xC0\xAF", nullptr},                        // overlong "/"
+        {"\xED\xA0\x80", nullptr},                    // a surrogate
+        {"\xFF", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(Utf8ToCp932(c.utf8, out), c.cp932 != nullptr) << c.utf8;
+        if (c.cp932) {
+            EXPECT_EQ(out, std::string(c.cp932)) << c.utf8;
+        }
+    }
+    // Every cp932 character comes back to bytes that read as the same character.
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead > 0x9F && lead < 0xE0) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string utf8 = Cp932ToUtf8(pair);
+            if (utf8 == "\xEF\xBF\xBD") continue;
+            std::string back;
+            ASSERT_TRUE(Utf8ToCp932(utf8, back)) << lead << " " << trail;
+            EXPECT_EQ(Cp932ToUtf8(back), utf8);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- events
 
 struct THandlerHost : TComponent {

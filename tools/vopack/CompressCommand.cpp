@@ -1,6 +1,8 @@
 // vopack compress INPUT OUTPUT: OUTPUT is the Ostrel stream of INPUT, made
 // chunk by chunk with fixed memory. An empty INPUT gives an empty OUTPUT.
 #include <memory>
+#include <string>
+#include <vector>
 #include <new>
 
 #include "ToolCommands.h"
@@ -11,11 +13,8 @@
 
 namespace vopacktool {
 
-int RunCompress(int argc, char** argv) {
-    if (argc != 2) {
-        ReportError(texts::WrongArguments, "compress");
-        return ExitUsage;
-    }
+int RunCompress(const TOptions& options) {
+    const std::vector<std::string>& argv = options.Arguments;
     TInputFile input;
     TOutputFile output;
     if (!input.Open(argv[0]) || !output.Create(argv[1], input)) return ExitFailure;

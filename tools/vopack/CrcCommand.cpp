@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 #include <new>
 
 #include "ToolCommands.h"
@@ -17,7 +19,7 @@ namespace {
 
 constexpr int PieceSize = 1 << 16;
 
-bool FileCrc(const TCrcCheck& crc, const char* path, unsigned char* buffer, std::uint16_t& value) {
+bool FileCrc(const TCrcCheck& crc, const std::string& path, unsigned char* buffer, std::uint16_t& value) {
     TInputFile input;
     if (!input.Open(path)) return false;
     value = 0xFFFF;
@@ -32,11 +34,8 @@ bool FileCrc(const TCrcCheck& crc, const char* path, unsigned char* buffer, std:
 
 }  // namespace
 
-int RunCrc(int argc, char** argv) {
-    if (argc < 1) {
-        ReportError(texts::WrongArguments, "crc");
-        return ExitUsage;
-    }
+int RunCrc(const TOptions& options) {
+    const std::vector<std::string>& files = options.Arguments;
     TCrcCheck crc;
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[PieceSize]);
     if (!buffer) {
@@ -44,10 +43,10 @@ int RunCrc(int argc, char** argv) {
         return ExitFailure;
     }
     int result = ExitOk;
-    for (int i = 0; i < argc; ++i) {
+    for (const std::string& file : files) {
         std::uint16_t value = 0;
-        if (FileCrc(crc, argv[i], buffer.get(), value))
-            std::printf("%04X  %s\n", static_cast<unsigned>(value), argv[i]);
+        if (FileCrc(crc, file, buffer.get(), value))
+            std::printf("%04X  %s\n", static_cast<unsigned>(value), file.c_str());
         else
             result = ExitFailure;
     }

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 #include <new>
 
 #include "ToolCommands.h"
@@ -17,7 +19,8 @@ namespace vopacktool {
 
 namespace {
 
-bool ParseSize(const char* text, int& size) {
+bool ParseSize(const std::string& digits, int& size) {
+    const char* text = digits.c_str();
     if (*text < '0' || *text > '9') return false;
     char* end = nullptr;
     errno = 0;
@@ -29,11 +32,8 @@ bool ParseSize(const char* text, int& size) {
 
 }  // namespace
 
-int RunDecompress(int argc, char** argv) {
-    if (argc != 3) {
-        ReportError(texts::WrongArguments, "decompress");
-        return ExitUsage;
-    }
+int RunDecompress(const TOptions& options) {
+    const std::vector<std::string>& argv = options.Arguments;
     int size = 0;
     if (!ParseSize(argv[2], size)) {
         ReportError(texts::BadSize, argv[2]);

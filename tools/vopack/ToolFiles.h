@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vopacktool {
 
@@ -18,6 +19,34 @@ using TSystemPath = std::string;
 
 // Prints "vopack: what: detail" on stderr.
 void ReportError(const char* what, const std::string& detail);
+// The same with the system's reason for the last failed call appended
+// ("vopack: cannot write: x.pak: No space left on device").
+void ReportSystemError(const char* what, const std::string& detail);
+
+// Standard streams made ready: on Windows console output in UTF-8 with
+// terminal escapes, and standard output in binary mode.
+void PrepareStandardStreams();
+// The arguments as UTF-8 (on Windows from the UTF-16 command line).
+#ifdef _WIN32
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
+#else
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+#endif
+bool StandardErrorIsTerminal();
+// Width of the terminal on stderr; 80 when unknown.
+int TerminalColumns();
+
+enum class TPathKind { pkAbsent, pkRegular, pkFolder, pkOther, pkUnknown };
+// What a path names, links not followed (a link is pkOther).
+TPathKind InspectPath(const std::string& path);
+// Creates a folder (its parent must exist); false, reported, on failure.
+bool MakeFolder(const std::string& path);
+// The separator of paths the tool builds.
+#ifdef _WIN32
+inline constexpr char PathSeparator = '\\';
+#else
+inline constexpr char PathSeparator = '/';
+#endif
 
 // Flushes standard output; false, reported, when anything written to it was
 // lost (a full disk, a closed pipe).
@@ -37,6 +66,9 @@ public:
     bool Open(const std::string& path);
     // Reads exactly count bytes; false, reported, when they are not there.
     bool Read(unsigned char* buffer, int count);
+    // Reads exactly count bytes from offset, whatever Read has consumed;
+    // false, reported, when they are not there.
+    bool ReadAt(std::int64_t offset, unsigned char* buffer, int count);
     void Close();
     int Size() const { return FSize; }
 
@@ -77,10 +109,20 @@ public:
     // False, reported, when the target is refused or no temporary file can
     // be made beside it.
     bool Create(const std::string& path, TInputFile& input);
+    // For a target that no input may be: with followLinks false a symbolic
+    // link as target is refused like a directory (extraction never writes
+    // through a link out of its folder).
+    bool Create(const std::string& path, bool followLinks);
     bool Write(const unsigned char* data, int count);
+    // The modification time the file gets at Commit: 100 ns units since 1601.
+    void SetTime(std::uint64_t fileTime) {
+        FTime = fileTime;
+        FHasTime = true;
+    }
     // Flushes, closes and renames; false, reported, with the temporary file
-    // removed and the target as it was.
-    bool Commit();
+    // removed and the target as it was. With replace false an existing target
+    // (even one that appeared since Create) is kept and the commit fails.
+    bool Commit(bool replace = true);
 
 private:
     void Discard();
@@ -90,6 +132,10 @@ private:
     TSystemPath FTempPath;
     TInputFile* FReplacedInput = nullptr;
     unsigned FMode = 0;       // POSIX permission bits the result gets
+    std::uint64_t FTime = 0;
+    bool FHasTime = false;
+    bool FFollowLinks = true;
+    bool Prepare(const std::string& path, TInputFile* input);
 };
 
 }  // namespace vopacktool

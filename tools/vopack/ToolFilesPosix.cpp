@@ -2,6 +2,7 @@
 // handlers that remove an unfinished temporary file.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -95,11 +96,14 @@ void ForgetTemp(const std::string& path) {
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
-bool ReadFully(int fd, unsigned char* buffer, std::size_t count) {
+// A file that ends early leaves errno 0: no system call failed.
+bool ReadFully(int fd, unsigned char* buffer, std::size_t count, off_t offset = -1) {
     while (count > 0) {
-        const ssize_t n = read(fd, buffer, count);
+        const ssize_t n = offset < 0 ? read(fd, buffer, count) : pread(fd, buffer, count, offset);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = 0;
         if (n <= 0) return false;
+        if (offset >= 0) offset += n;
         buffer += n;
         count -= static_cast<std::size_t>(n);
     }
@@ -110,6 +114,7 @@ bool WriteFully(int fd, const unsigned char* data, std::size_t count) {
     while (count > 0) {
         const ssize_t n = write(fd, data, count);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         data += n;
         count -= static_cast<std::size_t>(n);
@@ -154,13 +159,13 @@ bool TInputFile::Open(const std::string& path) {
     // refused below like every other kind of file but a regular one.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        ReportError(texts::CannotOpen, path);
+        ReportSystemError(texts::CannotOpen, path);
         return false;
     }
     FHandle = fd;
     struct stat info {};
     if (fstat(fd, &info) != 0) {
-        ReportError(texts::CannotOpen, path);
+        ReportSystemError(texts::CannotOpen, path);
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
@@ -184,7 +189,17 @@ bool TInputFile::Open(const std::string& path) {
 
 bool TInputFile::Read(unsigned char* buffer, int count) {
     if (count > 0 && (FHandle < 0 || !ReadFully(Fd(FHandle), buffer, static_cast<std::size_t>(count)))) {
-        ReportError(texts::CannotRead, FPath);
+        ReportSystemError(texts::CannotRead, FPath);
+        return false;
+    }
+    return true;
+}
+
+bool TInputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
+    if (count > 0 &&
+        (FHandle < 0 || offset < 0 ||
+         !ReadFully(Fd(FHandle), buffer, static_cast<std::size_t>(count), static_cast<off_t>(offset)))) {
+        ReportSystemError(texts::CannotRead, FPath);
         return false;
     }
     return true;
@@ -194,12 +209,23 @@ bool TInputFile::Read(unsigned char* buffer, int count) {
 
 TOutputFile::~TOutputFile() { Discard(); }
 
-bool TOutputFile::Create(const std::string& path, TInputFile& input) {
+bool TOutputFile::Create(const std::string& path, TInputFile& input) { return Prepare(path, &input); }
+
+bool TOutputFile::Create(const std::string& path, bool followLinks) {
+    FFollowLinks = followLinks;
+    return Prepare(path, nullptr);
+}
+
+bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
     FPath = path;
     FTargetPath = path;
     FMode = NewFileMode();
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode) && !FFollowLinks) {
+            ReportError(texts::NotRegularFile, path);
+            return false;
+        }
         if (S_ISLNK(info.st_mode)) {
             // Written through: the temporary file goes beside the file the
             // link names, so the rename replaces that file and keeps the link.
@@ -217,11 +243,11 @@ bool TOutputFile::Create(const std::string& path, TInputFile& input) {
             return false;
         }
         FMode = static_cast<unsigned>(info.st_mode) & 0777u;
-        if (static_cast<std::uint64_t>(info.st_dev) == input.Device() &&
-            static_cast<std::uint64_t>(info.st_ino) == input.FileId())
-            FReplacedInput = &input;
+        if (input && static_cast<std::uint64_t>(info.st_dev) == input->Device() &&
+            static_cast<std::uint64_t>(info.st_ino) == input->FileId())
+            FReplacedInput = input;
     } else if (errno != ENOENT) {
-        ReportError(texts::CannotCreate, path);
+        ReportSystemError(texts::CannotCreate, path);
         return false;
     }
 
@@ -241,25 +267,35 @@ bool TOutputFile::Create(const std::string& path, TInputFile& input) {
         FTempPath = temp;
         return true;
     }
-    ReportError(texts::CannotCreate, path);
+    ReportSystemError(texts::CannotCreate, path);
     return false;
 }
 
 bool TOutputFile::Write(const unsigned char* data, int count) {
     if (count > 0 && (FHandle < 0 || !WriteFully(Fd(FHandle), data, static_cast<std::size_t>(count)))) {
-        ReportError(texts::CannotWrite, FPath);
+        ReportSystemError(texts::CannotWrite, FPath);
         return false;
     }
     return true;
 }
 
-bool TOutputFile::Commit() {
+bool TOutputFile::Commit(bool replace) {
     if (FHandle < 0) return false;
     const int fd = Fd(FHandle);
     FHandle = -1;
-    const bool written = fchmod(fd, static_cast<mode_t>(FMode)) == 0 && fsync(fd) == 0;
+    bool written = fchmod(fd, static_cast<mode_t>(FMode)) == 0;
+    if (written && FHasTime) {
+        // 100 ns units since 1601 to the Unix epoch; times before 1970 come out negative.
+        const auto ticks = static_cast<std::int64_t>(FTime) - 116444736000000000LL;
+        timespec times[2] {};
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(ticks / 10000000 - (ticks % 10000000 < 0 ? 1 : 0));
+        times[1].tv_nsec = static_cast<long>(((ticks % 10000000) + 10000000) % 10000000 * 100);
+        written = futimens(fd, times) == 0;
+    }
+    written = written && fsync(fd) == 0;
     if (close(fd) != 0 || !written) {
-        ReportError(texts::CannotWrite, FPath);
+        ReportSystemError(texts::CannotWrite, FPath);
         Discard();
         return false;
     }
@@ -275,13 +311,23 @@ bool TOutputFile::Commit() {
     }
     {
         TSignalBlock block;
-        if (rename(FTempPath.c_str(), FTargetPath.c_str()) == 0) {
+        // Without replace: link(2) fails on an existing target, whatever
+        // appeared since Create, and the temporary name is removed after.
+        const bool moved = replace ? rename(FTempPath.c_str(), FTargetPath.c_str()) == 0
+                                   : link(FTempPath.c_str(), FTargetPath.c_str()) == 0;
+        if (moved) {
+            if (!replace) unlink(FTempPath.c_str());
             ForgetTemp(FTempPath);
             FTempPath.clear();
             return true;
         }
     }
-    ReportError(texts::CannotReplace, FPath);
+    if (!replace && errno == EEXIST) {
+        ReportError(texts::Exists, FPath);
+        Discard();
+        return false;
+    }
+    ReportSystemError(texts::CannotReplace, FPath);
     Discard();
     return false;
 }
@@ -294,6 +340,37 @@ void TOutputFile::Discard() {
     unlink(FTempPath.c_str());
     ForgetTemp(FTempPath);
     FTempPath.clear();
+}
+
+// ---- The rest ----------------------------------------------------------------
+
+void ReportSystemError(const char* what, const std::string& detail) {
+    const int error = errno;
+    ReportError(what, detail + ": " + (error != 0 ? std::strerror(error) : texts::EndedEarly));
+}
+
+void PrepareStandardStreams() {}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+int TerminalColumns() {
+    winsize size {};
+    return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+TPathKind InspectPath(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? TPathKind::pkAbsent : TPathKind::pkUnknown;
+    if (S_ISREG(info.st_mode)) return TPathKind::pkRegular;
+    return S_ISDIR(info.st_mode) ? TPathKind::pkFolder : TPathKind::pkOther;
+}
+
+bool MakeFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    ReportSystemError(texts::CannotCreate, path);
+    return false;
 }
 
 }  // namespace vopacktool

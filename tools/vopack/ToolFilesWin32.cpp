@@ -1,10 +1,14 @@
-// ToolFiles on Windows: the wide file functions (paths converted from the
-// ANSI code page), MoveFileExW, and a console control handler that removes
+// ToolFiles on Windows: the wide file functions (paths converted from UTF-8,
+// which the tool's arguments are turned into), MoveFileExW, and a console control handler that removes
 // an unfinished temporary file on Ctrl+C. The only file of the tool that
 // includes <windows.h>.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "TempName.h"
 #include "ToolFiles.h"
@@ -61,14 +65,29 @@ void ForgetTemp(const std::wstring& path) {
 HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t Stored(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
-// The user's path (ANSI code page bytes) as an absolute wide path, in the
-// "\\?\" form when it is too long for the plain one. Empty on failure.
-std::wstring SystemPath(const std::string& path) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+std::wstring WideFromUtf8(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), -1, nullptr, 0);
     if (length <= 1) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), -1, wide.data(), length);
     wide.resize(static_cast<std::size_t>(length - 1));
+    return wide;
+}
+
+std::string Utf8FromWide(const wchar_t* text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return {};
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(length - 1));
+    return utf8;
+}
+
+// The user's path (UTF-8) as an absolute wide path, in the
+// "\\?\" form when it is too long for the plain one. Empty on failure.
+std::wstring SystemPath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (wide.empty()) return {};
     // Device names (NUL, CON) keep their meaning only in the plain form.
     const DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (fullLength == 0) return {};
@@ -142,7 +161,7 @@ bool TInputFile::Open(const std::string& path) {
                      : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        ReportError(texts::CannotOpen, path);
+        ReportSystemError(texts::CannotOpen, path);
         return false;
     }
     FHandle = Stored(handle);
@@ -166,10 +185,31 @@ bool TInputFile::Read(unsigned char* buffer, int count) {
     while (count > 0) {
         DWORD got = 0;
         if (FHandle == -1 || !ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, nullptr) || got == 0) {
-            ReportError(texts::CannotRead, FPath);
+            if (got == 0) SetLastError(ERROR_SUCCESS);
+            ReportSystemError(texts::CannotRead, FPath);
             return false;
         }
         buffer += got;
+        count -= static_cast<int>(got);
+    }
+    return true;
+}
+
+bool TInputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
+    while (count > 0) {
+        OVERLAPPED at {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        const bool read = FHandle != -1 && offset >= 0 &&
+                          ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, &at) && got > 0;
+        if (!read) {
+            if (got == 0 && GetLastError() == ERROR_HANDLE_EOF) SetLastError(ERROR_SUCCESS);
+            ReportSystemError(texts::CannotRead, FPath);
+            return false;
+        }
+        buffer += got;
+        offset += got;
         count -= static_cast<int>(got);
     }
     return true;
@@ -179,7 +219,16 @@ bool TInputFile::Read(unsigned char* buffer, int count) {
 
 TOutputFile::~TOutputFile() { Discard(); }
 
-bool TOutputFile::Create(const std::string& path, TInputFile& input) {
+bool TOutputFile::Create(const std::string& path, TInputFile& input) { return Prepare(path, &input); }
+
+// Links (reparse points) are never written through here: they count as
+// "not a regular file" whatever followLinks says.
+bool TOutputFile::Create(const std::string& path, bool followLinks) {
+    FFollowLinks = followLinks;
+    return Prepare(path, nullptr);
+}
+
+bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
     FPath = path;
     FTargetPath = SystemPath(path);
     BY_HANDLE_FILE_INFORMATION info {};
@@ -192,8 +241,9 @@ bool TOutputFile::Create(const std::string& path, TInputFile& input) {
         ReportError(texts::CannotCreate, path);
         return false;
     }
-    if (target == TTarget::Regular && info.dwVolumeSerialNumber == input.Device() && FileIdOf(info) == input.FileId())
-        FReplacedInput = &input;
+    if (input && target == TTarget::Regular && info.dwVolumeSerialNumber == input->Device() &&
+        FileIdOf(info) == input->FileId())
+        FReplacedInput = input;
 
     const std::wstring folder = FolderOf(FTargetPath);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -218,7 +268,7 @@ bool TOutputFile::Create(const std::string& path, TInputFile& input) {
         FTempPath = temp;
         return true;
     }
-    ReportError(texts::CannotCreate, path);
+    ReportSystemError(texts::CannotCreate, path);
     return false;
 }
 
@@ -226,7 +276,8 @@ bool TOutputFile::Write(const unsigned char* data, int count) {
     while (count > 0) {
         DWORD put = 0;
         if (FHandle == -1 || !WriteFile(Handle(FHandle), data, static_cast<DWORD>(count), &put, nullptr) || put == 0) {
-            ReportError(texts::CannotWrite, FPath);
+            if (put == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
+            ReportSystemError(texts::CannotWrite, FPath);
             return false;
         }
         data += put;
@@ -235,13 +286,18 @@ bool TOutputFile::Write(const unsigned char* data, int count) {
     return true;
 }
 
-bool TOutputFile::Commit() {
+bool TOutputFile::Commit(bool replace) {
     if (FHandle == -1) return false;
     const HANDLE handle = Handle(FHandle);
     FHandle = -1;
-    const bool flushed = FlushFileBuffers(handle) != 0;
+    bool flushed = true;
+    if (FHasTime) {
+        FILETIME time {static_cast<DWORD>(FTime), static_cast<DWORD>(FTime >> 32)};
+        flushed = SetFileTime(handle, nullptr, nullptr, &time) != 0;
+    }
+    flushed = flushed && FlushFileBuffers(handle) != 0;
     if (!CloseHandle(handle) || !flushed) {
-        ReportError(texts::CannotWrite, FPath);
+        ReportSystemError(texts::CannotWrite, FPath);
         Discard();
         return false;
     }
@@ -258,17 +314,23 @@ bool TOutputFile::Commit() {
     for (int attempt = 0; attempt < 20; ++attempt) {
         {
             TTempLock lock;
-            if (MoveFileExW(FTempPath.c_str(), FTargetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const DWORD flags = (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
+            if (MoveFileExW(FTempPath.c_str(), FTargetPath.c_str(), flags)) {
                 ForgetTemp(FTempPath);
                 FTempPath.clear();
                 return true;
             }
         }
         const DWORD error = GetLastError();
+        if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+            ReportError(texts::Exists, FPath);
+            Discard();
+            return false;
+        }
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
         Sleep(50);
     }
-    ReportError(texts::CannotReplace, FPath);
+    ReportSystemError(texts::CannotReplace, FPath);
     Discard();
     return false;
 }
@@ -281,6 +343,69 @@ void TOutputFile::Discard() {
     DeleteFileW(FTempPath.c_str());
     ForgetTemp(FTempPath);
     FTempPath.clear();
+}
+
+// ---- The rest ----------------------------------------------------------------
+
+void ReportSystemError(const char* what, const std::string& detail) {
+    const DWORD error = GetLastError();
+    std::string reason = texts::EndedEarly;
+    wchar_t* text = nullptr;
+    if (error != ERROR_SUCCESS &&
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0) {
+        reason = Utf8FromWide(text);
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
+            reason.pop_back();
+    }
+    if (text) LocalFree(text);
+    ReportError(what, detail + ": " + reason);
+}
+
+void PrepareStandardStreams() {
+    SetConsoleOutputCP(CP_UTF8);
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(error, &mode)) SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(Utf8FromWide(argv[i]));
+    return arguments;
+}
+
+bool StandardErrorIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+int TerminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info {};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 80;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+TPathKind InspectPath(const std::string& path) {
+    const std::wstring wide = SystemPath(path);
+    BY_HANDLE_FILE_INFORMATION info {};
+    switch (wide.empty() ? TTarget::Unknown : InspectTarget(wide, info)) {
+        case TTarget::Absent: return TPathKind::pkAbsent;
+        case TTarget::Regular: return TPathKind::pkRegular;
+        case TTarget::Unknown: return TPathKind::pkUnknown;
+        case TTarget::Other: break;
+    }
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+               ? TPathKind::pkFolder
+               : TPathKind::pkOther;
+}
+
+bool MakeFolder(const std::string& path) {
+    const std::wstring wide = SystemPath(path);
+    if (!wide.empty() && CreateDirectoryW(wide.c_str(), nullptr)) return true;
+    ReportSystemError(texts::CannotCreate, path);
+    return false;
 }
 
 }  // namespace vopacktool
