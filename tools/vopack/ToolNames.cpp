@@ -21,9 +21,14 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
     return plat::IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
-// Whether the character is one cp932 has: the UTF-8 of it is no U+FFFD.
+// Whether the character is one cp932 has and a terminal shows: not a
+// control byte, not one of the single bytes the table only maps to control
+// or private-use code points (0x80, 0xA0, 0xFD to 0xFF), and no U+FFFD.
 bool IsCharacter(std::string_view ch) {
-    if (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x20) return false;
+    if (ch.size() == 1) {
+        const auto b = static_cast<unsigned char>(ch[0]);
+        if (b < 0x20 || b == 0x7F || b == 0x80 || b == 0xA0 || b >= 0xFD) return false;
+    }
     return Cp932ToUtf8(ch) != "\xEF\xBF\xBD";
 }
 

@@ -35,7 +35,7 @@ std::string BaseName(const std::string& path);
 std::string DisplayName(std::string_view cp932);
 
 // A member name as a file name inside the extraction folder, or empty when it
-// would name something else: a separator or control byte, "." or "..", a
+// would name something else: a separator, "." or "..", a
 // drive letter or stream (":"); under Windows rules also a device name (CON,
 // NUL, COM1, ... with any extension), a character Windows refuses in names,
 // and a trailing space or dot. Bytes that are no cp932 character are written

@@ -102,10 +102,12 @@ bool TPackReader::Open(const std::string& path, TCrcMode mode) {
     if (!FFile.Open(path)) return false;
     FStream = std::make_unique<TPackFileStream>(FFile);
     FPack = std::make_unique<TVoPack>(nullptr);
-    if (Load(mode == cmNon ? cmNon : cmPackAll)) return true;
+    // As in the component: the pack CRC under cmPackAll only; cmEachFile
+    // checks each member instead (Stream does, on the way through).
+    if (Load(mode == cmPackAll ? cmPackAll : cmNon)) return true;
     // Tell a pack whose only fault is its CRC from one that is no pack, or
     // worse: the first can still be examined by test.
-    if (mode != cmNon && Load(cmNon)) {
+    if (mode == cmPackAll && Load(cmNon)) {
         FPack->EndPack();
         FCrcFailed = true;
         ReportError(texts::PackCrcMismatch, path);
@@ -123,7 +125,7 @@ bool TPackReader::Load(TCrcMode mode) {
     FPack->SetOnProgress(TNotifyEvent([this](TObject*) {
         FProgress.Set(static_cast<std::int64_t>(FFile.Size()) * FPack->ProgPercent() / 100);
     }));
-    if (mode != cmNon) FProgress.Start("checking", FFile.Size());
+    if (mode == cmPackAll) FProgress.Start("checking", FFile.Size());
     const bool loaded = FPack->LoadPackStream(FStream.get());
     FProgress.Finish();
     FPack->SetOnProgress(TNotifyEvent());
