@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev python3 googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
-  zlib1g-dev liblz4-dev libzstd-dev
+  zlib1g-dev liblz4-dev libzstd-dev libcli11-dev
 )
 
 missing=()
