@@ -172,7 +172,7 @@ TEST(Cp932Utf8Test, ConvertsUtf8Back) {
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
             const std::string utf8 = Cp932ToUtf8(pair);
-            if (utf8 == "\xEF\xBF\xBD") continue;
+            if (utf8.find("\xEF\xBF\xBD") != std::string::npos) continue;  // no character
             std::string back;
             ASSERT_TRUE(Utf8ToCp932(utf8, back)) << lead << " " << trail;
             EXPECT_EQ(Cp932ToUtf8(back), utf8);

@@ -24,7 +24,9 @@ void ReportError(const char* what, const std::string& detail);
 void ReportSystemError(const char* what, const std::string& detail);
 
 // Standard streams made ready: on Windows console output in UTF-8 with
-// terminal escapes, and standard output in binary mode.
+// terminal escapes, and standard output in binary mode. On POSIX a file
+// size limit (ulimit -f) then fails a write with EFBIG instead of ending the
+// process with SIGXFSZ, so the temporary file is still removed.
 void PrepareStandardStreams();
 // The arguments as UTF-8 (on Windows from the UTF-16 command line).
 #ifdef _WIN32
@@ -71,6 +73,8 @@ public:
     bool ReadAt(std::int64_t offset, unsigned char* buffer, int count);
     void Close();
     int Size() const { return FSize; }
+    // Last-write time, 100 ns units since 1601 (UTC).
+    std::uint64_t Time() const { return FTime; }
 
     // Which file this is (device and file number), to tell when an output
     // would replace it.
@@ -81,6 +85,7 @@ private:
     std::intptr_t FHandle = -1;
     std::string FPath;
     int FSize = 0;
+    std::uint64_t FTime = 0;
     std::uint64_t FDevice = 0;
     std::uint64_t FFileId = 0;
 };
@@ -114,6 +119,10 @@ public:
     // through a link out of its folder).
     bool Create(const std::string& path, bool followLinks);
     bool Write(const unsigned char* data, int count);
+    // Positioned access to what was written so far (a pack being built is
+    // read back for its CRC); false, reported, on failure.
+    bool WriteAt(std::int64_t offset, const unsigned char* data, int count);
+    bool ReadAt(std::int64_t offset, unsigned char* buffer, int count);
     // The modification time the file gets at Commit: 100 ns units since 1601.
     void SetTime(std::uint64_t fileTime) {
         FTime = fileTime;

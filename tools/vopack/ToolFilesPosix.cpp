@@ -110,12 +110,13 @@ bool ReadFully(int fd, unsigned char* buffer, std::size_t count, off_t offset = 
     return true;
 }
 
-bool WriteFully(int fd, const unsigned char* data, std::size_t count) {
+bool WriteFully(int fd, const unsigned char* data, std::size_t count, off_t offset = -1) {
     while (count > 0) {
-        const ssize_t n = write(fd, data, count);
+        const ssize_t n = offset < 0 ? write(fd, data, count) : pwrite(fd, data, count, offset);
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
+        if (offset >= 0) offset += n;
         data += n;
         count -= static_cast<std::size_t>(n);
     }
@@ -182,6 +183,8 @@ bool TInputFile::Open(const std::string& path) {
         return false;
     }
     FSize = static_cast<int>(info.st_size);
+    FTime = static_cast<std::uint64_t>(static_cast<std::int64_t>(info.st_mtim.tv_sec) * 10000000 +
+                                       info.st_mtim.tv_nsec / 100 + 116444736000000000LL);
     FDevice = static_cast<std::uint64_t>(info.st_dev);
     FFileId = static_cast<std::uint64_t>(info.st_ino);
     return true;
@@ -255,7 +258,7 @@ bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = folder + TempFileName(Seed(attempt));
         TSignalBlock block;
-        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
         if (!WatchTemp(temp)) {
@@ -274,6 +277,24 @@ bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
 bool TOutputFile::Write(const unsigned char* data, int count) {
     if (count > 0 && (FHandle < 0 || !WriteFully(Fd(FHandle), data, static_cast<std::size_t>(count)))) {
         ReportSystemError(texts::CannotWrite, FPath);
+        return false;
+    }
+    return true;
+}
+
+bool TOutputFile::WriteAt(std::int64_t offset, const unsigned char* data, int count) {
+    if (count > 0 && (FHandle < 0 || offset < 0 ||
+                      !WriteFully(Fd(FHandle), data, static_cast<std::size_t>(count), static_cast<off_t>(offset)))) {
+        ReportSystemError(texts::CannotWrite, FPath);
+        return false;
+    }
+    return true;
+}
+
+bool TOutputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
+    if (count > 0 && (FHandle < 0 || offset < 0 ||
+                      !ReadFully(Fd(FHandle), buffer, static_cast<std::size_t>(count), static_cast<off_t>(offset)))) {
+        ReportSystemError(texts::CannotRead, FPath);
         return false;
     }
     return true;
@@ -349,7 +370,7 @@ void ReportSystemError(const char* what, const std::string& detail) {
     ReportError(what, detail + ": " + (error != 0 ? std::strerror(error) : texts::EndedEarly));
 }
 
-void PrepareStandardStreams() {}
+void PrepareStandardStreams() { signal(SIGXFSZ, SIG_IGN); }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
 

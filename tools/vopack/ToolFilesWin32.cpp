@@ -176,6 +176,7 @@ bool TInputFile::Open(const std::string& path) {
         return false;
     }
     FSize = static_cast<int>(info.nFileSizeLow);
+    FTime = static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime;
     FDevice = info.dwVolumeSerialNumber;
     FFileId = FileIdOf(info);
     return true;
@@ -252,7 +253,7 @@ bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
         TTempLock lock;
         // Shared for deletion so that the control handler can remove it
         // while this handle is still open.
-        const HANDLE handle = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+        const HANDLE handle = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
@@ -282,6 +283,44 @@ bool TOutputFile::Write(const unsigned char* data, int count) {
         }
         data += put;
         count -= static_cast<int>(put);
+    }
+    return true;
+}
+
+bool TOutputFile::WriteAt(std::int64_t offset, const unsigned char* data, int count) {
+    while (count > 0) {
+        OVERLAPPED at {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD put = 0;
+        if (FHandle == -1 || offset < 0 || !WriteFile(Handle(FHandle), data, static_cast<DWORD>(count), &put, &at) ||
+            put == 0) {
+            if (put == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
+            ReportSystemError(texts::CannotWrite, FPath);
+            return false;
+        }
+        data += put;
+        offset += put;
+        count -= static_cast<int>(put);
+    }
+    return true;
+}
+
+bool TOutputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
+    while (count > 0) {
+        OVERLAPPED at {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        if (FHandle == -1 || offset < 0 || !ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, &at) ||
+            got == 0) {
+            if (got == 0 && GetLastError() == ERROR_HANDLE_EOF) SetLastError(ERROR_SUCCESS);
+            ReportSystemError(texts::CannotRead, FPath);
+            return false;
+        }
+        buffer += got;
+        offset += got;
+        count -= static_cast<int>(got);
     }
     return true;
 }

@@ -45,7 +45,10 @@ TProgress::~TProgress() { Finish(); }
 std::string TProgress::Line(const std::string& label, std::int64_t done, std::int64_t total, double seconds,
                             int columns) {
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string figures = " " + Bytes(done) + " / " + Bytes(total) + "  " + Bytes(static_cast<std::int64_t>(rate)) + "/s";
+    // Appended piece by piece: g++ 12 warns (-Wrestrict, wrongly) on a "literal" + string chain.
+    std::string figures(1, ' ');
+    figures.append(Bytes(done)).append(" / ").append(Bytes(total));
+    figures.append("  ").append(Bytes(static_cast<std::int64_t>(rate))).append("/s");
     if (rate > 0 && total >= done) figures += "  " + Duration(static_cast<double>(total - done) / rate) + " left";
     std::string head = label.size() > 24 ? label.substr(0, 23) + "~" : label;
     const int barWidth = std::max(0, columns - 1 - static_cast<int>(head.size() + figures.size()) - 3);
