@@ -242,7 +242,7 @@ bool TVoPack::LoadMain() {
     if (checkCrc) {
         std::uint16_t crc = 0;
         unsigned char stored[PackCrcSize];
-        if (!PackCrcPass(catalogueEnd, crc)) return refuse(TPackResult::prShortRead);
+        if (const TPackResult pass = PackCrcPass(catalogueEnd, crc); pass != TPackResult::prOk) return refuse(pass);
         if (!StreamRead(FPackStream, stored, PackCrcSize, &FLastCount)) return refuse(TPackResult::prCrcMissing);
         if (crc != (stored[0] | (stored[1] << 8))) return refuse(TPackResult::prCrcMismatch);
         FPackPos = catalogueEnd + PackCrcSize;
@@ -254,12 +254,13 @@ bool TVoPack::LoadMain() {
 }
 
 // Runs the CRC from 0xFFFF over the first count bytes of the pack stream,
-// reporting progress once per block; false when the bytes cannot all be read
-// or the buffer cannot be had.
-bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
+// reporting progress once per block: prShortRead when the bytes cannot all be
+// read, prNoMemory when the buffer cannot be had.
+TPackResult TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
     Progress(0);
     plat::TGlobalBlock block(plat::GMEM_FIXED, CrcPassBlock);
-    if (!block || !SeekPack(0)) return false;
+    if (!block) return TPackResult::prNoMemory;
+    if (!SeekPack(0)) return TPackResult::prShortRead;
     auto* buffer = block.As<unsigned char>();
     crc = 0xFFFF;
     int remainder = count;
@@ -267,7 +268,7 @@ bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
         Progress(ProgressPercent(count - remainder + CrcPassBlock, count));
         if (!StreamRead(FPackStream, buffer, CrcPassBlock, &FLastCount)) {
             FPackPos = -1;
-            return false;
+            return TPackResult::prShortRead;
         }
         crc = FCrcCheck->UpDateCrc(crc, buffer, CrcPassBlock);
         remainder -= CrcPassBlock;
@@ -276,12 +277,12 @@ bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
         Progress(100);
         if (!StreamRead(FPackStream, buffer, remainder, &FLastCount)) {
             FPackPos = -1;
-            return false;
+            return TPackResult::prShortRead;
         }
         crc = FCrcCheck->UpDateCrc(crc, buffer, remainder);
     }
     FPackPos = count;
-    return true;
+    return TPackResult::prOk;
 }
 
 // Header at 0, catalogue at 16 + DataSize, then the CRC of all of it; stops
@@ -303,7 +304,7 @@ TPackResult TVoPack::WriteBack() {
             return TPackResult::prShortWrite;
     }
     std::uint16_t crc = 0;
-    if (!PackCrcPass(catalogueEnd, crc)) return TPackResult::prShortRead;
+    if (const TPackResult pass = PackCrcPass(catalogueEnd, crc); pass != TPackResult::prOk) return pass;
     unsigned char stored[PackCrcSize] = {static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8)};
     if (!StreamWrite(FPackStream, stored, PackCrcSize, &FLastCount)) return TPackResult::prShortWrite;
     FPackPos = catalogueEnd + PackCrcSize;

@@ -123,9 +123,9 @@ public:
     // ignore the result are unaffected.
     bool EndPack();
     // Why the last NewPack, NewPackStream, LoadPack, LoadPackStream,
-    // EditPackStream, LoadMain, EndPack, FileCopy, PackCopy, FileEncode,
-    // AddFile, AddFileStream, AddStored, AddPack or DelFile ended as it did
-    // (prOk after a success).
+    // EditPackStream, LoadMain, EndPack, VofopenComp, Vofopen, FileCopy,
+    // PackCopy, FileEncode, AddFile, AddFileStream, AddStored, AddPack or
+    // DelFile ended as it did (prOk after a success).
     TVoPackResult LastResult() const { return FLastResult; }
 
     // ---- Catalogue ------------------------------------------------------------
@@ -369,7 +369,7 @@ private:
     bool Refused(const VoFILE* handle) const;
     int ReadableLength(const VoFILE* handle) const;
     int StreamSize();
-    bool PackCrcPass(int count, std::uint16_t& crc);
+    TVoPackResult PackCrcPass(int count, std::uint16_t& crc);
     TVoPackResult WriteBack();
     bool Outcome(TVoPackResult result);
     bool StartPack(TStream* stream, bool external);
@@ -384,8 +384,8 @@ private:
     TVoPackResult AppendStream(TVoFileTable3& entry, TStream* source, bool compress);
     template <class TRead>
     TVoPackResult CopyBlocks(TStream* dest, int size, std::uint16_t& crc, TRead&& read);
-    bool CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry);
-    bool ExpandMember(VoFILE& handle);
+    TVoPackResult CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry);
+    TVoPackResult ExpandMember(VoFILE& handle);
 };
 
 namespace Vopack {

@@ -435,7 +435,7 @@ bool TVoPack::AddPack(const char* name, TVoPack* source, const char* sourceName)
     if (source == this) return Outcome(TPackResult::prSamePack);
     if (!source || !source->FPackStream) return Outcome(TPackResult::prNoPack);
     VoFILE* handle = source->VofopenComp(sourceName, false);
-    if (!handle) return Outcome(TPackResult::prNotFound);
+    if (!handle) return Outcome(source->LastResult());
 
     TVoFileTable3 entry{};
     MakeFTName(entry, name);
