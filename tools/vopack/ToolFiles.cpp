@@ -6,7 +6,15 @@
 
 namespace vopacktool {
 
+namespace {
+thread_local bool Quiet = false;
+}  // namespace
+
+TQuietReports::TQuietReports() : FWas(Quiet) { Quiet = true; }
+TQuietReports::~TQuietReports() { Quiet = FWas; }
+
 void ReportError(const char* what, const std::string& detail) {
+    if (Quiet) return;
     std::fprintf(stderr, "%s%s%s%s\n", texts::ErrorPrefix, what, detail.empty() ? "" : ": ", detail.c_str());
 }
 

@@ -23,6 +23,19 @@ void ReportError(const char* what, const std::string& detail);
 // ("vopack: cannot write: x.pak: No space left on device").
 void ReportSystemError(const char* what, const std::string& detail);
 
+// While one lives, ReportError and ReportSystemError print nothing on this
+// thread (a worker whose failure the main thread meets and reports again).
+class TQuietReports {
+public:
+    TQuietReports();
+    ~TQuietReports();
+    TQuietReports(const TQuietReports&) = delete;
+    TQuietReports& operator=(const TQuietReports&) = delete;
+
+private:
+    bool FWas;
+};
+
 // Standard streams made ready: on Windows console output in UTF-8 with
 // terminal escapes, and standard output in binary mode. On POSIX a file
 // size limit (ulimit -f) then fails a write with EFBIG instead of ending the

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "ToolStreams.h"
 #include "VopackToolTexts.h"
 #include "classlib/Forms.h"
 #include "vopack/internal/OstrelPump.h"
@@ -12,35 +13,6 @@
 namespace vopacktool {
 
 namespace {
-
-// The pack file as the component's stream: read-only, positioned reads
-// through the tool's own file access (wide paths on Windows).
-class TPackFileStream : public TStream {
-public:
-    explicit TPackFileStream(TInputFile& file) : FFile(file) {}
-    int Read(void* buffer, int count) override {
-        const int n = std::min(count, FFile.Size() - FPosition);
-        if (buffer == nullptr || n <= 0) return 0;
-        if (!FFile.ReadAt(FPosition, static_cast<unsigned char*>(buffer), n)) return 0;
-        FPosition += n;
-        return n;
-    }
-    int Write(const void* /*buffer*/, int /*count*/) override { return 0; }
-    int Seek(int offset, int origin) override {
-        long long target = offset;
-        if (origin == soFromCurrent) target += FPosition;
-        else if (origin == soFromEnd) target += FFile.Size();
-        else if (origin != soFromBeginning) return -1;
-        if (target < 0 || target > kMaxStreamSize) return -1;
-        FPosition = static_cast<int>(target);
-        return FPosition;
-    }
-    int Size() override { return FFile.Size(); }
-
-private:
-    TInputFile& FFile;
-    int FPosition = 0;
-};
 
 // A member handle given back whatever way the stream ends.
 struct THandleCloser {
@@ -100,7 +72,7 @@ TPackReader::~TPackReader() {
 bool TPackReader::Open(const std::string& path, TCrcMode mode) {
     FPath = path;
     if (!FFile.Open(path)) return false;
-    FStream = std::make_unique<TPackFileStream>(FFile);
+    FStream = std::make_unique<TInputStream>(FFile);
     FPack = std::make_unique<TVoPack>(nullptr);
     // As in the component: the pack CRC under cmPackAll only; cmEachFile
     // checks each member instead (Stream does, on the way through).

@@ -63,6 +63,8 @@ public:
     bool OpenUnchecked();
 
     const std::string& Path() const { return FPath; }
+    // The open pack, for copying members out of it (copy).
+    TVoPack& Pack() { return *FPack; }
     const std::vector<TMemberInfo>& Members() const { return FMembers; }
 
     // Streams the member's contents to sink in pieces of at most 64 KiB,
