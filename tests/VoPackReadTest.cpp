@@ -599,6 +599,33 @@ TEST(VoPackMembers, ConsecutiveReadsContinueWithoutASeek) {
     p.Pack.Vofclose(h);
 }
 
+TEST(VoPackMembers, EntriesAndOpensByIndex) {
+    const Bytes c = Repetitive(20000);
+    TStreamPack p(TPackBuilder().Plain("same", Text("first")).Compressed("c.bin", c).Plain("SAME", Text("second")).Build());
+    ASSERT_TRUE(p.Loaded);
+    TVoFileTable3 entry{};
+    ASSERT_TRUE(p.Pack.GetFileEntry(1, &entry));
+    EXPECT_EQ(entry.Size, 20000);
+    EXPECT_EQ(entry.IsComp, 1);
+    EXPECT_LT(entry.StoredSize, 20000);
+    EXPECT_FALSE(p.Pack.GetFileEntry(3, &entry));
+    EXPECT_FALSE(p.Pack.GetFileEntry(-1, &entry));
+    EXPECT_FALSE(p.Pack.GetFileEntry(0, nullptr));
+    // The third entry, hidden from lookups by the first, opens by its index.
+    VoFILE* h = p.Pack.VofopenCompAt(2, false);
+    ASSERT_NE(h, nullptr);
+    char buf[6] = {};
+    EXPECT_EQ(p.Pack.Vofread(buf, 1, 6, h), 6u);
+    EXPECT_EQ(std::string(buf, 6), "second");
+    p.Pack.Vofclose(h);
+    h = p.Pack.VofopenCompAt(1, true);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(p.Pack.Vofsize(h), 20000);
+    p.Pack.Vofclose(h);
+    EXPECT_EQ(p.Pack.VofopenCompAt(3, false), nullptr);
+    EXPECT_EQ(p.Pack.VofopenCompAt(-1, false), nullptr);
+}
+
 TEST(VoPackMembers, MakeStreamOfEmptyPlainAndCompressedMembers) {
     const Bytes c = Repetitive(20000);
     TStreamPack p(TPackBuilder().Plain("empty", {}).Plain("after", Text("x")).Compressed("c", c).Build());

@@ -346,6 +346,12 @@ bool TVoPack::GetFileIsComp(int index) {
     return FFileTable[index].IsComp != 0;
 }
 
+bool TVoPack::GetFileEntry(int index, TVoFileTable3* out) {
+    if (!FPackStream || !out || index < 0 || index >= FHeader.FileNum) return false;
+    *out = FFileTable[index];
+    return true;
+}
+
 bool TVoPack::GetFileTime(int index, plat::FILETIME* out) {
     if (!FPackStream || !out || index < 0 || index >= FHeader.FileNum || !HasName(FFileTable[index])) return false;
     *out = FFileTable[index].FileTime;

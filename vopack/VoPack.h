@@ -143,6 +143,10 @@ public:
     bool GetFileIsComp(int index);
     // Copies the entry's FileTime to out; false in the same cases (out untouched).
     bool GetFileTime(int index, plat::FILETIME* out);
+    // Copies the whole entry, as held in memory (version 3; a deleted entry
+    // too), to out: for callers that list a catalogue without a lookup per
+    // entry. False, out untouched, when Closed, out of range, or out is null.
+    bool GetFileEntry(int index, TVoFileTable3* out);
     // Index of the first entry whose name equals name, the letters a to z
     // compared without regard to case (cp932 characters compared whole), or
     // -1: Closed, no match, or a name of 26 bytes or more. The empty name
@@ -173,6 +177,11 @@ public:
     // damage box); the decoder flags the stream as damaged or it gives fewer
     // than Size bytes; memory cannot be had.
     VoFILE* VofopenComp(const char* name, bool expand);
+    // VofopenComp of the entry at index rather than by name, so that a caller
+    // going through the catalogue in order costs no lookup per member (and
+    // reaches an entry whose name an earlier one shares). Null as VofopenComp,
+    // and for an index out of range or a deleted entry (prNotFound).
+    VoFILE* VofopenCompAt(int index, bool expand);
     // VofopenComp with expand true.
     VoFILE* Vofopen(const char* name);
     // Frees the handle (and its expanded contents), whatever state the pack is

@@ -83,6 +83,18 @@ VoFILE* TVoPack::VofopenComp(const char* name, bool expand) {
         Outcome(TPackResult::prNotFound);
         return nullptr;
     }
+    return VofopenCompAt(index, expand);
+}
+
+VoFILE* TVoPack::VofopenCompAt(int index, bool expand) {
+    if (!FPackStream) {
+        Outcome(TPackResult::prNoPack);
+        return nullptr;
+    }
+    if (index < 0 || index >= FHeader.FileNum || FFileTable[index].Name[0] == 0) {
+        Outcome(TPackResult::prNotFound);
+        return nullptr;
+    }
     const TVoFileTable3& entry = FFileTable[index];
     if (const TPackResult r = CheckMember(entry, StreamSize()); r != TPackResult::prOk) {
         Outcome(r);

@@ -50,7 +50,7 @@ void PrintJson(const TMemberInfo& m) {
             std::printf("\"%04X\"", static_cast<unsigned>(m.Crc));
         else
             std::printf("null");
-        std::printf(",\"readable\":%s,\"hidden\":%s", m.Readable ? "true" : "false", m.Shadowed ? "true" : "false");
+        std::printf(",\"hidden\":%s", m.Shadowed ? "true" : "false");
     }
     std::printf("}\n");
 }
@@ -63,7 +63,7 @@ void PrintLine(const TMemberInfo& m) {
     std::printf("%12lld %12lld  %-10s  %-20s  %s%s\n", static_cast<long long>(m.Size),
                 static_cast<long long>(m.StoredSize), m.IsComp ? "compressed" : "stored",
                 m.HasTime ? IsoTime(m.Time).c_str() : "-", DisplayName(m.Name).c_str(),
-                m.Shadowed ? "  (hidden by an earlier member)" : m.Readable ? "" : "  (damaged entry)");
+                m.Shadowed ? "  (hidden by an earlier member)" : "");
 }
 
 }  // namespace

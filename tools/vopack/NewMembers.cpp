@@ -8,24 +8,6 @@
 
 namespace vopacktool {
 
-namespace {
-
-// The pack's lookup key: a to z upper-cased, double-byte characters whole.
-std::string LookupKey(const std::string& cp932) {
-    std::string key = cp932;
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        const auto b = static_cast<unsigned char>(key[i]);
-        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
-            ++i;
-        } else if (b >= 'a' && b <= 'z') {
-            key[i] = static_cast<char>(b - 'a' + 'A');
-        }
-    }
-    return key;
-}
-
-}  // namespace
-
 bool PlanMembers(const std::vector<std::string>& files, const std::string& nameOption,
                  const std::vector<std::string>& existing, std::vector<TNewMember>& members) {
     members.clear();
@@ -35,7 +17,7 @@ bool PlanMembers(const std::vector<std::string>& files, const std::string& nameO
     }
     std::map<std::string, std::string> taken;  // key -> what took it, for the message
     for (const std::string& name : existing)
-        if (!name.empty()) taken.emplace(LookupKey(name), DisplayName(name));
+        if (!name.empty()) taken.emplace(MemberLookupKey(name), DisplayName(name));
     bool ok = true;
     for (const std::string& path : files) {
         const std::string utf8 = nameOption.empty() ? BaseName(path) : nameOption;
@@ -46,7 +28,7 @@ bool PlanMembers(const std::vector<std::string>& files, const std::string& nameO
             ok = false;
             continue;
         }
-        const auto [at, fresh] = taken.emplace(LookupKey(member.Name), path);
+        const auto [at, fresh] = taken.emplace(MemberLookupKey(member.Name), path);
         if (!fresh) {
             ReportError(texts::NameTaken, utf8 + " (as " + at->second + ")");
             ok = false;

@@ -145,6 +145,12 @@ bool SameMemberName(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+std::string MemberLookupKey(std::string_view cp932) {
+    std::string key(cp932);
+    for (std::size_t i = 0; i < key.size(); i += CharLength(key, i)) key[i] = Upper(key[i]);
+    return key;
+}
+
 bool MatchesMember(std::string_view pattern, std::string_view name) {
     // Iterative matching with one backtracking point for the last "*".
     std::size_t p = 0;

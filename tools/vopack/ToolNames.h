@@ -53,5 +53,8 @@ inline constexpr bool NativeWindowsRules = false;
 // "?" one character (one or two bytes).
 bool MatchesMember(std::string_view pattern, std::string_view name);
 bool SameMemberName(std::string_view a, std::string_view b);
+// A key equal for exactly the names SameMemberName takes as one: a to z
+// upper-cased, double-byte characters kept whole.
+std::string MemberLookupKey(std::string_view cp932);
 
 }  // namespace vopacktool

@@ -4,8 +4,10 @@
 #include <array>
 #include <cstdio>
 #include <new>
+#include <unordered_set>
 
 #include "ToolStreams.h"
+#include "ToolNames.h"
 #include "VopackToolTexts.h"
 #include "classlib/Forms.h"
 #include "vopack/internal/OstrelPump.h"
@@ -29,7 +31,6 @@ const char* MemberResultText(TMemberResult result) {
     switch (result) {
         case TMemberResult::mrOk: return "";
         case TMemberResult::mrDamagedEntry: return texts::MemberDamagedEntry;
-        case TMemberResult::mrShadowed: return texts::MemberShadowed;
         case TMemberResult::mrCannotRead: return texts::MemberCannotRead;
         case TMemberResult::mrDamagedStream: return texts::MemberDamagedStream;
         case TMemberResult::mrCrcMismatch: return texts::MemberCrcMismatch;
@@ -111,39 +112,33 @@ void TPackReader::ReadCatalogue() {
     FPack->SetCrcMode(cmNon);
     const int count = FPack->GetFileNum();
     FMembers.reserve(static_cast<std::size_t>(count));
+    std::unordered_set<std::string> seen;
     for (int i = 0; i < count; ++i) {
         TMemberInfo member;
         member.Index = i;
         std::array<char, VoMaxNameLength + 1> name{};
+        TVoFileTable3 entry{};
         FPack->GetFileName(i, name.data());
+        FPack->GetFileEntry(i, &entry);
         member.Name = name.data();
-        member.Deleted = member.Name.empty();
+        // A first name byte of zero marks a deleted entry (whatever its Ext).
+        member.Deleted = entry.Name[0] == 0;
         if (!member.Deleted) {
-            member.Shadowed = FPack->CheckFileName(name.data()) != i;
-            plat::FILETIME time{};
-            member.HasTime = FPack->GetFileTime(i, &time);
-            member.Time = static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-            member.Size = FPack->GetFileSize(i);
-            member.IsComp = FPack->GetFileIsComp(i);
-            member.StoredSize = member.Size;
-            if (!member.Shadowed) {
-                const THandle handle(FPack->VofopenComp(name.data(), false), THandleCloser{FPack.get()});
-                if (handle) {
-                    member.Readable = true;
-                    member.StoredSize = FPack->Vodsize(handle.get());
-                    member.HasCrc = FPack->VoIsCrc(handle.get());
-                    member.Crc = FPack->VoGetCrc(handle.get());
-                }
-            }
+            member.Shadowed = !seen.insert(MemberLookupKey(member.Name)).second;
+            member.HasTime = true;
+            member.Time = static_cast<std::uint64_t>(entry.FileTime.dwHighDateTime) << 32 | entry.FileTime.dwLowDateTime;
+            member.Size = entry.Size;
+            member.StoredSize = entry.StoredSize;
+            member.IsComp = entry.IsComp != 0;
+            member.HasCrc = entry.IsCrc != 0;
+            member.Crc = entry.Crc;
         }
         FMembers.push_back(std::move(member));
     }
 }
 
 TMemberResult TPackReader::Stream(const TMemberInfo& member, bool checkCrc, const TSink& sink) {
-    if (member.Shadowed) return TMemberResult::mrShadowed;
-    if (!member.Readable) return TMemberResult::mrDamagedEntry;
-    const THandle handle(FPack->VofopenComp(member.Name.c_str(), false), THandleCloser{FPack.get()});
+    const THandle handle(FPack->VofopenCompAt(member.Index, false), THandleCloser{FPack.get()});
     if (!handle) return TMemberResult::mrDamagedEntry;
     const int size = FPack->Vofsize(handle.get());
     const int stored = FPack->Vodsize(handle.get());

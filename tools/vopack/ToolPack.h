@@ -22,8 +22,7 @@ struct TMemberInfo {
     int Index = 0;
     std::string Name;            // cp932; empty for a deleted entry
     bool Deleted = false;
-    bool Readable = false;       // the pack opens it (false: a damaged entry, or hidden by a same-named one)
-    bool Shadowed = false;       // an earlier entry of the same name takes its lookups
+    bool Shadowed = false;       // an earlier entry of the same name takes its lookups by name
     std::int64_t Size = 0;
     std::int64_t StoredSize = 0;
     bool IsComp = false;
@@ -36,7 +35,6 @@ struct TMemberInfo {
 enum class TMemberResult {
     mrOk,
     mrDamagedEntry,   // the pack refuses to open it
-    mrShadowed,
     mrCannotRead,     // its stored bytes are not all there
     mrDamagedStream,  // the compressed data breaks the format or decodes to another size
     mrCrcMismatch,
