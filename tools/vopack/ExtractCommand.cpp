@@ -70,13 +70,10 @@ int RunExtract(const TOptions& options) {
         const TMemberResult result = reader.Stream(m, options.CrcMode == cmEachFile, [&](const unsigned char* data, int count) {
             return output.Write(data, count);
         });
-        if (result == TMemberResult::mrSinkFailed) {
-            ok = false;  // the file said why
-        } else if (result != TMemberResult::mrOk) {
+        // A failed write or commit has said why already.
+        if (result != TMemberResult::mrOk && result != TMemberResult::mrSinkFailed)
             fail(MemberResultText(result), path + ": " + DisplayName(m.Name));
-        } else if (!output.Commit(options.Force)) {
-            ok = false;
-        }
+        if (result != TMemberResult::mrOk || !output.Commit(options.Force)) ok = false;
     }
     progress.Finish();
     return ok ? ExitOk : ExitFailure;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "ToolFiles.h"
@@ -28,7 +29,7 @@ std::string Bytes(std::int64_t n) {
 
 std::string Duration(double seconds) {
     std::array<char, 32> text{};
-    const auto s = static_cast<long long>(seconds + 0.5);
+    const long long s = std::llround(seconds);
     if (s >= 3600)
         std::snprintf(text.data(), text.size(), "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
     else
