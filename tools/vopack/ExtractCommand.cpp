@@ -73,7 +73,7 @@ int RunExtract(const TOptions& options) {
         // A failed write or commit has said why already.
         if (result != TMemberResult::mrOk && result != TMemberResult::mrSinkFailed)
             fail(MemberResultText(result), path + ": " + DisplayName(m.Name));
-        if (result != TMemberResult::mrOk || !output.Commit(options.Force)) ok = false;
+        if (result != TMemberResult::mrOk || !output.Commit(options.Force, false)) ok = false;
     }
     progress.Finish();
     return ok ? ExitOk : ExitFailure;

@@ -17,7 +17,7 @@ bool AddMembers(TPackWriter& writer, const std::vector<TNewMember>& members, con
     const int jobs = JobCount(options);
     // One thread, or nothing to compress: the pack's own streaming addition.
     std::unique_ptr<TCompressionPool> pool;
-    if (jobs > 1 && !options.Store && members.size() > 1) pool = std::make_unique<TCompressionPool>(members, jobs);
+    if (jobs > 1 && !options.Store && members.size() > 1) pool = std::make_unique<TCompressionPool>(members, jobs, writer.Path());
     for (std::size_t i = 0; i < members.size(); ++i) {
         TPreparedMember prepared;
         const bool added = pool && pool->Take(i, prepared) ? writer.AddPrepared(members[i], prepared)

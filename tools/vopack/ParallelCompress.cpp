@@ -8,12 +8,49 @@
 
 namespace vopacktool {
 
-bool PrepareMember(const std::string& path, int limit, TPreparedMember& prepared) {
+namespace {
+
+// A large file compressed straight into a scratch file; Plain when the stream
+// would be no shorter than the file.
+bool PrepareInScratch(TInputFile& input, const std::string& scratchBeside, TPreparedMember& prepared) {
+    auto scratch = std::make_unique<TOutputFile>();
+    std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);
+    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[ostrel::ChunkSize]);
+    const unsigned char* area = encoder && chunk ? encoder->Open(input.Size()) : nullptr;
+    if (!area || !scratch->Create(scratchBeside, true)) return false;
+    const auto source = [&](int, int count) { return input.Read(chunk.get(), count) ? chunk.get() : nullptr; };
+    int written = 0;
+    bool noGain = false;
+    const auto sink = [&](const unsigned char* data, int count) {
+        if (written + static_cast<long long>(count) >= input.Size()) {
+            noGain = true;
+            return false;
+        }
+        written += count;
+        return scratch->Write(data, count);
+    };
+    const ostrel::TPumpResult result = ostrel::PumpEncode(*encoder, area, input.Size(), source, sink);
+    encoder->Close();
+    if (noGain) {
+        prepared.Plain = true;
+        return true;
+    }
+    if (result != ostrel::TPumpResult::prDone) return false;  // the main thread tries again and reports
+    prepared.Compressed = true;
+    prepared.Scratch = std::move(scratch);
+    prepared.ScratchSize = written;
+    return true;
+}
+
+}  // namespace
+
+bool PrepareMember(const std::string& path, int limit, const std::string& scratchBeside, TPreparedMember& prepared) {
     TQuietReports quiet;  // the main thread reports, in order, when it tries again
     TInputFile input;
-    if (!input.Open(path) || input.Size() > limit) return false;
+    if (!input.Open(path)) return false;
     prepared.Size = input.Size();
     prepared.Time = input.Time();
+    if (input.Size() > limit) return PrepareInScratch(input, scratchBeside, prepared);
     std::vector<unsigned char> contents;
     try {
         contents.resize(static_cast<std::size_t>(input.Size()));
@@ -42,8 +79,9 @@ bool PrepareMember(const std::string& path, int limit, TPreparedMember& prepared
     return true;
 }
 
-TCompressionPool::TCompressionPool(const std::vector<TNewMember>& members, int jobs)
-    : FMembers(members), FSlots(members.size()), FWindow(2 * static_cast<std::size_t>(jobs)) {
+TCompressionPool::TCompressionPool(const std::vector<TNewMember>& members, int jobs, const std::string& scratchBeside)
+    : FMembers(members), FScratchBeside(scratchBeside), FSlots(members.size()),
+      FWindow(2 * static_cast<std::size_t>(jobs)) {
     for (int i = 0; i < jobs; ++i) FWorkers.emplace_back([this] { Work(); });
 }
 
@@ -66,7 +104,7 @@ void TCompressionPool::Work() {
             i = FNext++;
         }
         TPreparedMember prepared;
-        const bool done = PrepareMember(FMembers[i].Path, WorkerLimit, prepared);
+        const bool done = PrepareMember(FMembers[i].Path, MemoryLimit, FScratchBeside, prepared);
         {
             const std::lock_guard<std::mutex> hold(FLock);
             FSlots[i].Ready = true;

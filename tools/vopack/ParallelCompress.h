@@ -2,14 +2,16 @@
 // worker has its own encoder and shares nothing but the queue; the members
 // come out in order, and the main thread appends them through the pack
 // (AddStored), so the pack is byte for byte the one a single thread makes.
-// Files above a size limit, and files a worker cannot read, are left to the
-// main thread (AddFile), which keeps memory bounded whatever the file sizes
-// and reports a failure once, in order.
+// Files up to a size limit are compressed in memory, larger ones into a
+// scratch file beside the pack (never in the current folder), which keeps
+// memory bounded whatever the file sizes. A file a worker cannot read is
+// left to the main thread (AddFile), which reports the failure once, in order.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,11 +22,13 @@ namespace vopacktool {
 
 class TCompressionPool {
 public:
-    // The largest file a worker takes; with at most 2 * jobs members ready
-    // ahead of the main thread, memory stays below 4 * jobs times this.
-    static constexpr int WorkerLimit = 4 << 20;
+    // The largest file a worker compresses in memory; with at most 2 * jobs
+    // members ready ahead of the main thread, memory stays below 4 * jobs
+    // times this.
+    static constexpr int MemoryLimit = 4 << 20;
 
-    TCompressionPool(const std::vector<TNewMember>& members, int jobs);
+    // scratchBeside: the pack's path; scratch files go beside it.
+    TCompressionPool(const std::vector<TNewMember>& members, int jobs, const std::string& scratchBeside);
     ~TCompressionPool();
     TCompressionPool(const TCompressionPool&) = delete;
     TCompressionPool& operator=(const TCompressionPool&) = delete;
@@ -41,6 +45,7 @@ private:
     };
     void Work();
     const std::vector<TNewMember>& FMembers;
+    std::string FScratchBeside;
     std::vector<TSlot> FSlots;
     std::size_t FNext = 0;
     std::size_t FTaken = 0;
@@ -51,8 +56,9 @@ private:
     std::vector<std::thread> FWorkers;
 };
 
-// A member's bytes compressed as the pack would store them; false when the
-// file cannot be read whole, is larger than limit, or memory runs out.
-bool PrepareMember(const std::string& path, int limit, TPreparedMember& prepared);
+// A member's bytes compressed as the pack would store them: in memory up to
+// limit bytes, else in a scratch file beside scratchBeside. False when the
+// file cannot be read whole, or memory or the scratch file cannot be had.
+bool PrepareMember(const std::string& path, int limit, const std::string& scratchBeside, TPreparedMember& prepared);
 
 }  // namespace vopacktool

@@ -144,7 +144,11 @@ public:
     // Flushes, closes and renames; false, reported, with the temporary file
     // removed and the target as it was. With replace false an existing target
     // (even one that appeared since Create) is kept and the commit fails.
-    bool Commit(bool replace = true);
+    // durable: the bytes reach the disk before the rename (fsync), as a pack
+    // needs; extracted files skip it, which makes extraction of many small
+    // files several times faster; after a crash such a file may be
+    // incomplete, as with other archivers.
+    bool Commit(bool replace = true, bool durable = true);
 
 private:
     void Discard();

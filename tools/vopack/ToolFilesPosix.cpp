@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "TempName.h"
 #include "ToolFiles.h"
@@ -23,7 +24,8 @@ namespace {
 // ---- Removing temporary files on SIGINT, SIGTERM and SIGHUP ----------------
 
 constexpr int CleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int TempSlots = 4;
+// The pack being written and the compressing threads' scratch files.
+constexpr int TempSlots = 64;
 
 // Read by the handler: only fixed storage, and a path is complete before its
 // slot is marked in use (both happen with the signals blocked).
@@ -75,8 +77,12 @@ private:
 };
 
 // With the signals blocked: false when no slot is free or the path too long.
+// Threads take slots under this lock; the handler only reads them.
+std::mutex SlotLock;
+
 bool WatchTemp(const std::string& path) {
     if (path.size() >= PATH_MAX) return false;
+    const std::lock_guard<std::mutex> hold(SlotLock);
     InstallHandlers();
     for (int i = 0; i < TempSlots; ++i) {
         if (TempInUse[i]) continue;
@@ -88,6 +94,7 @@ bool WatchTemp(const std::string& path) {
 }
 
 void ForgetTemp(const std::string& path) {
+    const std::lock_guard<std::mutex> hold(SlotLock);
     for (int i = 0; i < TempSlots; ++i)
         if (TempInUse[i] && path == TempPaths[i]) TempInUse[i] = 0;
 }
@@ -300,7 +307,7 @@ bool TOutputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) 
     return true;
 }
 
-bool TOutputFile::Commit(bool replace) {
+bool TOutputFile::Commit(bool replace, bool durable) {
     if (FHandle < 0) return false;
     const int fd = Fd(FHandle);
     FHandle = -1;
@@ -314,7 +321,7 @@ bool TOutputFile::Commit(bool replace) {
         times[1].tv_nsec = static_cast<long>(((ticks % 10000000) + 10000000) % 10000000 * 100);
         written = futimens(fd, times) == 0;
     }
-    written = written && fsync(fd) == 0;
+    written = written && (!durable || fsync(fd) == 0);
     if (close(fd) != 0 || !written) {
         ReportSystemError(texts::CannotWrite, FPath);
         Discard();

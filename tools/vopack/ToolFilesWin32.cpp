@@ -20,7 +20,8 @@ namespace {
 
 // ---- Removing temporary files on Ctrl+C, Ctrl+Break and closing ------------
 
-constexpr int TempSlots = 4;
+// The pack being written and the compressing threads' scratch files.
+constexpr int TempSlots = 64;
 
 // The handler runs on a thread of its own: the lock keeps it out while the
 // main thread creates, renames or removes a temporary file.
@@ -325,7 +326,7 @@ bool TOutputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) 
     return true;
 }
 
-bool TOutputFile::Commit(bool replace) {
+bool TOutputFile::Commit(bool replace, bool durable) {
     if (FHandle == -1) return false;
     const HANDLE handle = Handle(FHandle);
     FHandle = -1;
@@ -334,7 +335,7 @@ bool TOutputFile::Commit(bool replace) {
         FILETIME time {static_cast<DWORD>(FTime), static_cast<DWORD>(FTime >> 32)};
         flushed = SetFileTime(handle, nullptr, nullptr, &time) != 0;
     }
-    flushed = flushed && FlushFileBuffers(handle) != 0;
+    flushed = flushed && (!durable || FlushFileBuffers(handle) != 0);
     if (!CloseHandle(handle) || !flushed) {
         ReportSystemError(texts::CannotWrite, FPath);
         Discard();
@@ -353,7 +354,7 @@ bool TOutputFile::Commit(bool replace) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         {
             TTempLock lock;
-            const DWORD flags = (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
+            const DWORD flags = (replace ? MOVEFILE_REPLACE_EXISTING : 0) | (durable ? MOVEFILE_WRITE_THROUGH : 0);
             if (MoveFileExW(FTempPath.c_str(), FTargetPath.c_str(), flags)) {
                 ForgetTemp(FTempPath);
                 FTempPath.clear();

@@ -118,14 +118,18 @@ bool TPackWriter::AddFile(const TNewMember& member, bool compress) {
 }
 
 bool TPackWriter::AddPrepared(const TNewMember& member, const TPreparedMember& prepared) {
+    if (prepared.Plain) return AddFile(member, false);
     TVoFileTable3 info{};
     info.Size = prepared.Size;
-    info.StoredSize = static_cast<std::int32_t>(prepared.Stored.size());
+    info.StoredSize = prepared.Scratch ? prepared.ScratchSize : static_cast<std::int32_t>(prepared.Stored.size());
     info.IsComp = prepared.Compressed ? 1 : 0;
     info.FileTime = FileTimeOf(prepared.Time);
-    TBytesStream stored(prepared.Stored);
+    TBytesStream inMemory(prepared.Stored);
+    std::unique_ptr<TOutputStream> inScratch;
+    if (prepared.Scratch) inScratch = std::make_unique<TOutputStream>(*prepared.Scratch, prepared.ScratchSize);
+    TStream* stored = inScratch ? static_cast<TStream*>(inScratch.get()) : &inMemory;
     Track(prepared.Size);
-    const bool added = FPack->AddStored(member.Name.c_str(), info, &stored);
+    const bool added = FPack->AddStored(member.Name.c_str(), info, stored);
     FDone += prepared.Size;
     FProgress.Set(FDone);
     return added || Failed(member.Path);

@@ -21,12 +21,17 @@
 namespace vopacktool {
 
 // A member's bytes made ready elsewhere (another thread): the stored bytes,
-// compressed exactly when that made them shorter.
+// compressed exactly when that made them shorter, in memory or (for large
+// files) in a scratch file beside the pack; or word that the file does not
+// compress, so it is added plain.
 struct TPreparedMember {
     int Size = 0;
     std::uint64_t Time = 0;
     bool Compressed = false;
+    bool Plain = false;  // add the file itself, uncompressed
     std::vector<unsigned char> Stored;
+    std::unique_ptr<TOutputFile> Scratch;  // when set, the stored bytes
+    int ScratchSize = 0;
 };
 
 class TPackWriter {
@@ -53,6 +58,7 @@ public:
     // EndPack, then the rename over the target. False, reported.
     bool Finish();
 
+    const std::string& Path() const { return FPath; }
     // The member names now in the pack (cp932; empty for deleted entries).
     std::vector<std::string> Names();
 
