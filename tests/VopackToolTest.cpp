@@ -73,6 +73,9 @@ TEST(ToolNamesTest, DisplayAndExtractionNames) {
         {"\x80\xFF" "A", "\\x80\\xFFA", "\\x80\\xFFA", "%80%FFA"},
         {"tab\there", "tab\\x09here", "tab\\x09here", "tab%09here"},  // control bytes escaped
         {"\x85\x40", "\\x85@", "\\x85@", "%85@"},           // a pair without a character
+        {"G\xFB:", "G\\xFB:", "", ""},                     // ":" is no trail byte: still refused
+        {"\x81/x", "\\x81/x", "", ""},
+        {"\xEB\\", "\\xEB\\", "", ""},                     // no character: the 0x5C is a backslash
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DisplayName(c.cp932), c.display) << c.cp932;

@@ -15,10 +15,13 @@ constexpr std::size_t MaxName = 25;
 constexpr std::size_t MaxBase = 21;
 constexpr std::size_t MaxExt = 3;
 
-// Length of the cp932 character at i: 2 for a lead byte with a byte after
-// it, else 1.
+// Length of the cp932 character at i: 2 for a lead byte followed by a byte
+// that can be a trail byte, else 1. A lead byte before "/", ":" or "\\"
+// therefore never hides them (they cannot be trail bytes; 0x5C can).
 std::size_t CharLength(std::string_view s, std::size_t i) {
-    return plat::IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    if (!plat::IsCp932LeadByte(static_cast<unsigned char>(s[i])) || i + 1 >= s.size()) return 1;
+    const auto trail = static_cast<unsigned char>(s[i + 1]);
+    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
 }
 
 // Whether the character is one cp932 has and a terminal shows: not a
@@ -30,6 +33,13 @@ bool IsCharacter(std::string_view ch) {
         if (b < 0x20 || b == 0x7F || b == 0x80 || b == 0xA0 || b >= 0xFD) return false;
     }
     return Cp932ToUtf8(ch) != "\xEF\xBF\xBD";
+}
+
+// Length of the unit shown or escaped at i: a pair only when it is a cp932
+// character; a broken pair's second byte is judged on its own (so the 0x5C
+// after a lead byte that makes no character counts as a backslash).
+std::size_t UnitLength(std::string_view s, std::size_t i) {
+    return CharLength(s, i) == 2 && IsCharacter(s.substr(i, 2)) ? 2 : 1;
 }
 
 std::string Escaped(unsigned char b, char lead) {
@@ -45,15 +55,10 @@ std::string Escaped(unsigned char b, char lead) {
 std::string EscapedUtf8(std::string_view cp932, char lead) {
     std::string out;
     for (std::size_t i = 0; i < cp932.size();) {
-        const std::size_t n = CharLength(cp932, i);
+        const std::size_t n = UnitLength(cp932, i);
         const std::string_view ch = cp932.substr(i, n);
-        if (IsCharacter(ch)) {
-            out += Cp932ToUtf8(ch);
-            i += n;
-        } else {
-            out += Escaped(static_cast<unsigned char>(cp932[i]), lead);
-            ++i;  // a broken pair: its second byte is judged on its own
-        }
+        out += IsCharacter(ch) ? Cp932ToUtf8(ch) : Escaped(static_cast<unsigned char>(cp932[i]), lead);
+        i += n;
     }
     return out;
 }
@@ -120,7 +125,7 @@ std::string ExtractionName(std::string_view cp932, bool windowsRules) {
     if (cp932.empty() || cp932 == "." || cp932 == "..") return {};
     // Judged character by character, so the trail byte 0x5C of ソ is no separator.
     for (std::size_t i = 0; i < cp932.size();) {
-        const std::size_t n = CharLength(cp932, i);
+        const std::size_t n = UnitLength(cp932, i);
         if (n == 1) {
             const char c = cp932[i];
             if (c == '/' || c == '\\' || c == ':') return {};
