@@ -358,7 +358,13 @@ TEST_F(VoPackWrite, FileCopyStopsAtAShortTransfer) {
     EXPECT_EQ(pack.LastResult(), TVoPackResult::prShortWrite);
 }
 
+// In a deep directory every temporary path resolves beyond the 128
+// characters that FileIsExist can see under Windows; still no file of a
+// taken name may be used (and emptied, and deleted).
 TEST_F(VoPackWrite, MakeTempFileTakesTheFirstFreeName) {
+    const std::string deep(100, 'd');
+    fs::create_directory(deep);
+    fs::current_path(deep);
     WriteFile("VoTmp000.Ostrel", {});
     WriteFile("VoTmp001.Ostrel", {});
     fs::create_directory("VoTmp002.Ostrel");  // a directory does not take the name
@@ -367,6 +373,17 @@ TEST_F(VoPackWrite, MakeTempFileTakesTheFirstFreeName) {
     ASSERT_TRUE(pack.MakeTempFile(name));
     EXPECT_STREQ(name, "VoTmp002.Ostrel");
     EXPECT_FALSE(fs::is_regular_file("VoTmp002.Ostrel"));
+
+    // AddFile compressing leaves a file of a taken name as it was.
+    fs::remove("VoTmp001.Ostrel");
+    fs::remove("VoTmp002.Ostrel");
+    WriteFile("VoTmp000.Ostrel", {1, 2, 3});
+    WriteFile("src", Repetitive(20000));
+    pack.SetReadOnly(false);
+    ASSERT_TRUE(pack.NewPack("p.pak"));
+    ASSERT_TRUE(pack.AddFile("src", "src", true));
+    EXPECT_EQ(ReadFile("VoTmp000.Ostrel"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(pack.GetFileIsComp(0));
 }
 
 // ---- AddPack, DelFile -------------------------------------------------------------
