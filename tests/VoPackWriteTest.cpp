@@ -692,6 +692,9 @@ TEST_F(VoPackWrite, PackStreamFailingAfterNBytesFailsTheAdditionAndLosesNothing)
         TVoPack source(nullptr);
         ASSERT_TRUE(source.LoadPack("src.pak"));
         bool added = false;
+        // Every budget up to 64 bytes (the padding, short members), then a
+        // sweep: a budget anywhere inside one write of a 32 KiB block fails
+        // that write alike.
         for (int budget = 0; !added; budget += budget < 64 ? 1 : 997) {
             TFailingStream stream({});
             TVoPack pack(nullptr);
