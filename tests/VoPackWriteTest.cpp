@@ -717,6 +717,27 @@ TEST_F(VoPackWrite, PackStreamFailingAfterNBytesFailsTheAdditionAndLosesNothing)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+// A pack loaded unchanged has its catalogue on disk; an addition that fails
+// after writing over it must still get it written back on closing.
+TEST_F(VoPackWrite, FailedAdditionToALoadedPackStillLeavesItsCatalogue) {
+    const Bytes original = TPackBuilder().Plain("old", Random(33, 26)).Build();
+    TFailingStream stream(original);
+    {
+        TVoPack pack(nullptr);
+        pack.SetReadOnly(false);
+        ASSERT_TRUE(pack.EditPackStream(&stream));
+        stream.SetBudget(10);
+        std::unique_ptr<TMemoryStream> source(MemoryOf(Random(100, 27)));
+        TVoFileTable3 info{};
+        info.Size = info.StoredSize = 100;
+        EXPECT_FALSE(pack.AddStored("new", info, source.get()));
+        EXPECT_EQ(pack.LastResult(), TVoPackResult::prShortWrite);
+        stream.SetBudget(kMaxStreamSize);
+        EXPECT_TRUE(pack.EndPack());
+    }
+    ExpectPackHolds(stream.Bytes(), false);
+}
+
 TEST_F(VoPackWrite, SourceComingUpShortFailsTheAddition) {
     WriteFile("old", Random(33, 22));
     const Bytes contents = Repetitive(70000);
