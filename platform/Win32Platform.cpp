@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "platform/GlobalMemoryFaults.h"
 #include "platform/PlatformApi.h"
 
 namespace plat {
@@ -120,9 +121,21 @@ LONG CompareFileTime(const FILETIME* a, const FILETIME* b) {
 
 UINT SetErrorMode(UINT mode) { return ::SetErrorMode(mode); }
 
-HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) { return ::GlobalAlloc(flags, bytes); }
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (internal::GlobalAllocFaultDue()) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return ::GlobalAlloc(flags, bytes);
+}
 
-HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) { return ::GlobalReAlloc(mem, bytes, flags); }
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
+    if (internal::GlobalAllocFaultDue()) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return ::GlobalReAlloc(mem, bytes, flags);
+}
 
 HGLOBAL GlobalFree(HGLOBAL mem) { return ::GlobalFree(mem); }
 

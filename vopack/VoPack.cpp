@@ -45,6 +45,7 @@ TVoPack::TVoPack(TComponent* owner)
       FCrcCheck(new TCrcCheck),
       FExternalStream(false),
       FLastCount(0),
+      FLastResult(TPackResult::prOk),
       FOpenSerial(NextSerial()) {}
 
 TVoPack::~TVoPack() {
@@ -105,15 +106,14 @@ int TVoPack::StreamSize() {
     }
 }
 
-bool TVoPack::NewPack(const char* name) {
-    if (FReadOnly) return false;
-    if (FPackStream) EndPack();
-    try {
-        FPackStream = new TFileStream(AnsiString(name), fmCreate);
-    } catch (...) {
-        FPackStream = nullptr;
-        return false;
-    }
+bool TVoPack::Outcome(TPackResult result) {
+    FLastResult = result;
+    return result == TPackResult::prOk;
+}
+
+// Writes the empty header into the stream and makes it the open pack.
+bool TVoPack::StartPack(TStream* stream, bool external) {
+    FPackStream = stream;
     std::memcpy(FHeader.Magic, "VoPack", sizeof FHeader.Magic);
     FHeader.Version = VoPackVersion3;
     FHeader.DataSize = 0;
@@ -122,17 +122,50 @@ bool TVoPack::NewPack(const char* name) {
     WriteHeader(FHeader, bytes);
     if (!SeekPack(0) || !StreamWrite(FPackStream, bytes, VoPackHeaderSize, &FLastCount)) {
         // A pack whose header cannot be written is no pack.
-        delete FPackStream;
+        if (!external) delete FPackStream;
         FPackStream = nullptr;
-        return false;
+        return Outcome(TPackResult::prShortWrite);
     }
     FPackPos = VoPackHeaderSize;
     FModified = true;
-    FPackName = name;
     FPackOpen = true;
-    FExternalStream = false;
+    FExternalStream = external;
     FOpenSerial = NextSerial();
+    return Outcome(TPackResult::prOk);
+}
+
+bool TVoPack::NewPack(const char* name) {
+    if (FReadOnly) return Outcome(TPackResult::prReadOnly);
+    if (FPackStream) EndPack();
+    TStream* stream = nullptr;
+    try {
+        stream = new TFileStream(AnsiString(name), fmCreate);
+    } catch (...) {
+        return Outcome(TPackResult::prNoPack);
+    }
+    if (!StartPack(stream, false)) return false;
+    FPackName = name;
     return true;
+}
+
+bool TVoPack::NewPackStream(TStream* stream) {
+    if (FReadOnly) return Outcome(TPackResult::prReadOnly);
+    if (FPackStream) EndPack();
+    if (!stream) return Outcome(TPackResult::prNoPack);
+    return StartPack(stream, true);
+}
+
+bool TVoPack::EditPackStream(TStream* stream) {
+    if (FPackStream) EndPack();
+    if (FReadOnly) return Outcome(TPackResult::prReadOnly);
+    if (!stream) return Outcome(TPackResult::prNoPack);
+    FPackStream = stream;
+    if (LoadMain()) {
+        FExternalStream = true;
+        return true;
+    }
+    FPackStream = nullptr;
+    return false;
 }
 
 bool TVoPack::LoadPack(const char* name) {
@@ -143,7 +176,7 @@ bool TVoPack::LoadPack(const char* name) {
     } catch (...) {
         FPackStream = nullptr;
     }
-    if (!FPackStream) return false;
+    if (!FPackStream) return Outcome(TPackResult::prNoPack);
     if (LoadMain()) {
         FExternalStream = false;
         FPackName = name;
@@ -156,9 +189,9 @@ bool TVoPack::LoadPack(const char* name) {
 
 bool TVoPack::LoadPackStream(TStream* stream) {
     if (FPackStream) EndPack();
-    if (!FReadOnly) return false;
+    if (!FReadOnly) return Outcome(TPackResult::prReadOnly);
     FPackStream = stream;
-    if (!FPackStream) return false;
+    if (!FPackStream) return Outcome(TPackResult::prNoPack);
     if (LoadMain()) {
         FExternalStream = true;
         return true;
@@ -168,12 +201,12 @@ bool TVoPack::LoadPackStream(TStream* stream) {
 }
 
 bool TVoPack::LoadMain() {
-    if (!FPackStream) return false;
+    if (!FPackStream) return Outcome(TPackResult::prNoPack);
     const int streamSize = StreamSize();
     unsigned char bytes[VoPackHeaderSize];
     if (streamSize < VoPackHeaderSize || !SeekPack(0) ||
         !StreamRead(FPackStream, bytes, VoPackHeaderSize, &FLastCount))
-        return false;
+        return Outcome(TPackResult::prShortHeader);
     FPackPos = VoPackHeaderSize;
     ReadHeader(bytes, FHeader);
     const std::uint16_t version = FHeader.Version;
@@ -182,7 +215,7 @@ bool TVoPack::LoadMain() {
     auto refuse = [&](TPackResult reason) {
         FreeCatalogue(FFileTable);
         if (checkCrc && IsDamage(reason)) ShowDamage();
-        return false;
+        return Outcome(reason);
     };
 
     // Nothing is allocated from the header's sizes before they are known to
@@ -209,7 +242,7 @@ bool TVoPack::LoadMain() {
     if (checkCrc) {
         std::uint16_t crc = 0;
         unsigned char stored[PackCrcSize];
-        if (!PackCrcPass(catalogueEnd, crc)) return refuse(TPackResult::prShortRead);
+        if (const TPackResult pass = PackCrcPass(catalogueEnd, crc); pass != TPackResult::prOk) return refuse(pass);
         if (!StreamRead(FPackStream, stored, PackCrcSize, &FLastCount)) return refuse(TPackResult::prCrcMissing);
         if (crc != (stored[0] | (stored[1] << 8))) return refuse(TPackResult::prCrcMismatch);
         FPackPos = catalogueEnd + PackCrcSize;
@@ -217,16 +250,17 @@ bool TVoPack::LoadMain() {
     FModified = false;
     FPackOpen = true;
     FOpenSerial = NextSerial();
-    return true;
+    return Outcome(TPackResult::prOk);
 }
 
 // Runs the CRC from 0xFFFF over the first count bytes of the pack stream,
-// reporting progress once per block; false when the bytes cannot all be read
-// or the buffer cannot be had.
-bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
+// reporting progress once per block: prShortRead when the bytes cannot all be
+// read, prNoMemory when the buffer cannot be had.
+TPackResult TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
     Progress(0);
     plat::TGlobalBlock block(plat::GMEM_FIXED, CrcPassBlock);
-    if (!block || !SeekPack(0)) return false;
+    if (!block) return TPackResult::prNoMemory;
+    if (!SeekPack(0)) return TPackResult::prShortRead;
     auto* buffer = block.As<unsigned char>();
     crc = 0xFFFF;
     int remainder = count;
@@ -234,7 +268,7 @@ bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
         Progress(ProgressPercent(count - remainder + CrcPassBlock, count));
         if (!StreamRead(FPackStream, buffer, CrcPassBlock, &FLastCount)) {
             FPackPos = -1;
-            return false;
+            return TPackResult::prShortRead;
         }
         crc = FCrcCheck->UpDateCrc(crc, buffer, CrcPassBlock);
         remainder -= CrcPassBlock;
@@ -243,52 +277,55 @@ bool TVoPack::PackCrcPass(int count, std::uint16_t& crc) {
         Progress(100);
         if (!StreamRead(FPackStream, buffer, remainder, &FLastCount)) {
             FPackPos = -1;
-            return false;
+            return TPackResult::prShortRead;
         }
         crc = FCrcCheck->UpDateCrc(crc, buffer, remainder);
     }
     FPackPos = count;
-    return true;
+    return TPackResult::prOk;
 }
 
-// Header at 0, catalogue at 16 + DataSize, then the CRC of all of it.
-void TVoPack::WriteBack() {
+// Header at 0, catalogue at 16 + DataSize, then the CRC of all of it; stops
+// at the first part that cannot be written whole.
+TPackResult TVoPack::WriteBack() {
     unsigned char header[VoPackHeaderSize];
     WriteHeader(FHeader, header);
-    if (SeekPack(0)) StreamWrite(FPackStream, header, VoPackHeaderSize, &FLastCount);
+    if (!SeekPack(0) || !StreamWrite(FPackStream, header, VoPackHeaderSize, &FLastCount))
+        return TPackResult::prShortWrite;
     const int catalogueStart = VoPackHeaderSize + FHeader.DataSize;
     const int catalogueEnd = catalogueStart + FHeader.FileNum * EntrySize(VoPackVersion3);
     if (FHeader.FileNum > 0) {
         const int bytes = catalogueEnd - catalogueStart;
         plat::TGlobalBlock raw(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(bytes));
-        if (raw) {
-            for (int i = 0; i < FHeader.FileNum; ++i)
-                WriteEntry(FFileTable[i], raw.As<unsigned char>() + static_cast<std::size_t>(i) * EntrySize(VoPackVersion3));
-            if (SeekPack(catalogueStart)) StreamWrite(FPackStream, raw.Data(), bytes, &FLastCount);
-        }
+        if (!raw) return TPackResult::prNoMemory;
+        for (int i = 0; i < FHeader.FileNum; ++i)
+            WriteEntry(FFileTable[i], raw.As<unsigned char>() + static_cast<std::size_t>(i) * EntrySize(VoPackVersion3));
+        if (!SeekPack(catalogueStart) || !StreamWrite(FPackStream, raw.Data(), bytes, &FLastCount))
+            return TPackResult::prShortWrite;
     }
     std::uint16_t crc = 0;
-    if (PackCrcPass(catalogueEnd, crc)) {
-        unsigned char stored[PackCrcSize] = {static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8)};
-        StreamWrite(FPackStream, stored, PackCrcSize, &FLastCount);
-        FPackPos = catalogueEnd + PackCrcSize;
-    }
+    if (const TPackResult pass = PackCrcPass(catalogueEnd, crc); pass != TPackResult::prOk) return pass;
+    unsigned char stored[PackCrcSize] = {static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8)};
+    if (!StreamWrite(FPackStream, stored, PackCrcSize, &FLastCount)) return TPackResult::prShortWrite;
+    FPackPos = catalogueEnd + PackCrcSize;
+    return TPackResult::prOk;
 }
 
-void TVoPack::EndPack() {
-    if (!FPackStream) return;
+bool TVoPack::EndPack() {
+    if (!FPackStream) return true;
     if (FFileStream) {
         delete FFileStream;
         FFileStream = nullptr;
         FFileName = AnsiString();
     }
-    if (FModified) WriteBack();
+    const TPackResult written = FModified ? WriteBack() : TPackResult::prOk;
     FreeCatalogue(FFileTable);
     if (!FExternalStream) delete FPackStream;
     FPackStream = nullptr;
     FPackName = AnsiString();
     FPackOpen = false;
     FOpenSerial = NextSerial();
+    return Outcome(written);
 }
 
 int TVoPack::GetFileNum() { return FPackStream ? FHeader.FileNum : 0; }

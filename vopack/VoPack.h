@@ -16,6 +16,14 @@
 //
 // The damage box: "Packﾌｧｲﾙが壊れています。", caption "CRCｴﾗｰ", MB_OK |
 // MB_ICONSTOP, shown modally through Application->MessageBox.
+//
+// Writing: members are appended at 16 + DataSize, over the catalogue on
+// disk, which EndPack writes back with the header and the pack CRC. Until
+// then the file holds no valid catalogue. An addition that fails records no
+// entry and leaves the in-memory header and catalogue as they were; if it
+// got as far as writing, the pack counts as modified, so EndPack writes the
+// catalogue back over what it wrote. LastResult() tells why the last
+// opening, closing, addition or deletion failed.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +35,7 @@
 #include "platform/PlatformTypes.h"
 #include "vopack/CrcCheck.h"
 #include "vopack/VoPackFormat.h"
+#include "vopack/VoPackResult.h"
 #include "vopack/VopackExport.h"
 
 class TVoPack;
@@ -79,6 +88,14 @@ public:
     // stream stays the caller's: it is never freed and must outlive the pack.
     // False for a null stream or when LoadMain refuses it: Closed.
     bool LoadPackStream(TStream* stream);
+    // NewPack and LoadPackStream for changes, on the caller's stream (which
+    // must read, write and seek, and stays the caller's: never freed, must
+    // outlive the pack). Both need ReadOnly false (else false; an open pack
+    // stays open for NewPackStream, is closed for EditPackStream). NewPackStream
+    // writes the empty header at the stream's position 0 (false when it
+    // cannot: Closed); EditPackStream runs LoadMain (false when it refuses: Closed).
+    bool NewPackStream(TStream* stream);
+    bool EditPackStream(TStream* stream);
     // Reads header and catalogue from the pack stream and, for a version-3
     // pack under cmPackAll, checks the pack CRC. Versions 1 and 2 are
     // converted to version 3 in memory. Refused (false, nothing allocated):
@@ -98,7 +115,18 @@ public:
     // stream (not a caller's stream). A pack that was not modified is not
     // written to. Does nothing when Closed. Open handles stay the caller's
     // to Vofclose, but are refused by every other operation from now on.
-    void EndPack();
+    // True when everything that had to be written was written (or nothing had
+    // to be); false when the header, the catalogue or the pack CRC could not
+    // be written whole, or the pack could not be read back for its CRC: the
+    // pack is closed all the same and its file is not a valid pack
+    // (LastResult says prShortWrite, prShortRead or prNoMemory). Callers that
+    // ignore the result are unaffected.
+    bool EndPack();
+    // Why the last NewPack, NewPackStream, LoadPack, LoadPackStream,
+    // EditPackStream, LoadMain, EndPack, VofopenComp, Vofopen, FileCopy,
+    // PackCopy, FileEncode, AddFile, AddFileStream, AddStored, AddPack or
+    // DelFile ended as it did (prOk after a success).
+    TVoPackResult LastResult() const { return FLastResult; }
 
     // ---- Catalogue ------------------------------------------------------------
     // An index counts entries in catalogue order from 0, deleted ones included.
@@ -177,6 +205,118 @@ public:
     // (as Vofopen) or read whole, or memory cannot be had.
     TMemoryStream* VoMakeStream(const char* name);
 
+    // ---- Member transfer ----------------------------------------------------
+    // Both streams are used from where the caller left them (these never
+    // seek), through StreamRead and StreamWrite. Progress runs from 0 to 100
+    // over size (Progress rule of the component). A transfer that comes up
+    // short stops there: nothing more is written, and LastResult says
+    // prShortRead or prShortWrite; prNoMemory when the work block (or the
+    // encoder) cannot be had.
+
+    // Copies size bytes from source to dest in blocks of 32,768 and returns
+    // the CRC (from 0xFFFF) of the bytes copied: 0xFFFF for size 0. On a
+    // failure the result is meaningless (0 when no block could be had): check
+    // LastResult.
+    std::uint16_t FileCopy(TStream* dest, TStream* source, int size);
+    // FileCopy with the bytes read through the source pack's Vofread from the
+    // handle's position (the handle opened there, typically without
+    // expansion). dest is this pack's stream; FPackPos advances by size once
+    // the block is had. sourcePack must be another object.
+    std::uint16_t PackCopy(TStream* dest, TVoPack* sourcePack, VoFILE* handle, int size);
+    // Compresses size (>= 1) bytes of source into one compressed stream
+    // written to dest, feeding the encoder 16,384 bytes at a time. Returns
+    // the stream's length, or 0 on failure: the encoder or the block cannot
+    // be had (prNoMemory), a short transfer, or the stream would pass
+    // 2^31 - 1 bytes (prTooLarge).
+    int FileEncode(TStream* dest, TStream* source, int size);
+    // Writes the first free name of VoTmp000.Ostrel .. VoTmp999.Ostrel (no
+    // file or only a directory of that name in the current directory) into
+    // name (room for 16 bytes): true. False when all are taken (name then
+    // holds VoTmp999.Ostrel). Creates nothing.
+    bool MakeTempFile(char* name);
+
+    // ---- Adding and deleting members --------------------------------------
+    // All need a writable pack open (ReadOnly false when it was opened):
+    // otherwise false at once, nothing shown (prReadOnly, prNoPack). A new
+    // name must be at most 25 bytes and match no entry (ASCII case ignored;
+    // the empty name matches a deleted entry). An addition appends the
+    // member's stored bytes at 16 + DataSize, pads them with zeros to a
+    // multiple of 16 and appends its entry (IsCrc 1, Crc computed while
+    // copying). It is refused before anything is written when the member, the
+    // data area or the pack (catalogue and CRC included) would pass 2^31 - 1
+    // bytes (prTooLarge). When it fails no entry is recorded and the header
+    // and catalogue stay as they were.
+
+    // Adds the file at path as the member name, compressed when compress is
+    // true, the file is not empty and its compressed stream is shorter than
+    // the file; else plain. FileTime is the open file's last-write time. The
+    // compressed stream goes through a temporary file VoTmp%03d.Ostrel in
+    // the current directory, deleted again before AddFile returns. These
+    // failures are shown with Application->ShowException (no change, false):
+    //   "ファイル名" + name + "が不正です。"   name taken or longer than 25 bytes (prNameRefused)
+    //   "ファイル" + path + "が開けません。"    the file cannot be opened (prSourceOpen)
+    //   "テンポラリファイルが作れません。"       no free temporary name (prNoTempName)
+    //   "ファイル" + temp + "が開けません。"    the temporary file cannot be made or reopened (prTempFile)
+    // and so is a class-library exception from the file's streams. A file
+    // that shrinks while it is read, a full disk, a file too large and no
+    // memory fail with no box (prShortRead, prShortWrite, prTooLarge,
+    // prNoMemory).
+    bool AddFile(const char* name, const char* path, bool compress);
+    // Adds size bytes of source, read from its position, as the member name,
+    // with the given last-write time: the same member, byte for byte, as
+    // AddFile of a file with those bytes and that time, but with no temporary
+    // file and no message box. The compressed stream is written straight into
+    // the pack; as soon as it cannot end shorter than size, compression stops
+    // and the member is stored plain, so source must be able to seek back to
+    // where it stood. Failures as AddFile's, reported through LastResult only.
+    bool AddFileStream(const char* name, TStream* source, int size, const plat::FILETIME& time, bool compress);
+    // Adds a member whose stored bytes the caller already has (say, a stream
+    // compressed on another thread): info.StoredSize bytes of stored, read
+    // from its position, are copied in as they are, with info's Size, IsComp
+    // and FileTime; Name, Ext, Offset, IsCrc and Crc are the pack's (from
+    // name, the data area and the bytes copied). A plain member needs
+    // StoredSize equal to Size; a compressed one at least one byte, a stream
+    // of 5 bytes or more and a Size that StoredSize bytes can decode to
+    // (otherwise false, prBadMember). The stream itself is not examined. To
+    // get AddFile's member, mark it compressed exactly when the compressed
+    // stream is shorter than the contents, and store the contents otherwise.
+    bool AddStored(const char* name, const TVoFileTable3& info, TStream* stored);
+    // Copies the member sourceName of the open pack source in under name, its
+    // stored bytes unchanged (no expansion, no recompression): same Size,
+    // StoredSize, IsComp and FileTime, Crc computed afresh. False, nothing
+    // shown, when: source is null, not open or this object itself
+    // (prSamePack); the name is refused; the source member cannot be opened
+    // (the source's CrcMode decides whether its CRC is checked, with the
+    // source's damage box) or read whole.
+    bool AddPack(const char* name, TVoPack* source, const char* sourceName);
+    // Deletes the member: its Name and Ext become zero in the catalogue;
+    // FileNum, DataSize and its bytes stay. False (prNotFound) when no entry
+    // has that name.
+    bool DelFile(const char* name);
+
+    // ---- Component face -----------------------------------------------------
+
+    // An empty name closes the open pack (EndPack) and gives true; otherwise
+    // LoadPack. Never creates a pack.
+    bool OpenPack(const AnsiString& name);
+    // EndPack when a pack is open.
+    void ClosePack();
+    // Drops the current member, then makes the member name current: its whole
+    // contents, expanded, in FileStream() at position 0 (VoMakeStream). True
+    // for the empty name (no current member). False, with no current member
+    // and FileName() empty, when the member cannot be made.
+    bool OpenFile(const AnsiString& name);
+    // Drops the current member and empties FileName(); nothing without one.
+    void CloseFile();
+    // Assigning opens: OpenPack / OpenFile, their results dropped; read the
+    // property back to see whether it worked.
+    void SetPackName(const AnsiString& value);
+    void SetFileName(const AnsiString& value);
+    const AnsiString& FileName() const { return FFileName; }
+    // The current member's contents; owned by the component, valid until
+    // CloseFile, the next OpenFile or SetFileName, or EndPack. Null when none.
+    TMemoryStream* FileStream() const { return FFileStream; }
+
     // ---- Properties -------------------------------------------------------------
 
     bool ReadOnly() const { return FReadOnly; }
@@ -188,7 +328,7 @@ public:
     // The last percentage reported to OnProgress.
     int ProgPercent() const { return FProgPercent; }
     // Called with the component as Sender, 0 to 100, during the pack CRC
-    // pass and the expansion of a member.
+    // pass, the expansion of a member, copies into the pack and compression.
     const TNotifyEvent& OnProgress() const { return FOnProgress; }
     void SetOnProgress(const TNotifyEvent& handler) { FOnProgress = handler; }
     // The open pack's file name; empty when Closed or a stream pack.
@@ -219,6 +359,7 @@ private:
     TCrcCheck* FCrcCheck;
     bool FExternalStream;
     int FLastCount;
+    TVoPackResult FLastResult;
     std::uint64_t FOpenSerial;  // the mark handles carry; new for every open and close
 
 
@@ -228,8 +369,27 @@ private:
     bool Refused(const VoFILE* handle) const;
     int ReadableLength(const VoFILE* handle) const;
     int StreamSize();
-    bool PackCrcPass(int count, std::uint16_t& crc);
-    void WriteBack();
-    bool CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry);
-    bool ExpandMember(VoFILE& handle);
+    TVoPackResult PackCrcPass(int count, std::uint16_t& crc);
+    TVoPackResult WriteBack();
+    bool Outcome(TVoPackResult result);
+    bool StartPack(TStream* stream, bool external);
+    TVoPackResult CanChange() const;
+    TVoPackResult RoomFor(std::int64_t storedSize) const;
+    TVoPackResult StartMember();
+    TVoPackResult FinishMember(TVoFileTable3& entry);
+    TVoPackResult CopyInto(TStream* dest, TStream* source, int size, std::uint16_t& crc);
+    TVoPackResult EncodeInto(TStream* dest, TStream* source, int size, int& length);
+    struct TAddFileFiles;
+    TVoPackResult AddFileSteps(const char* name, const char* path, bool compress, TAddFileFiles& files);
+    TVoPackResult AppendStream(TVoFileTable3& entry, TStream* source, bool compress);
+    template <class TRead>
+    TVoPackResult CopyBlocks(TStream* dest, int size, std::uint16_t& crc, TRead&& read);
+    TVoPackResult CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry);
+    TVoPackResult ExpandMember(VoFILE& handle);
 };
+
+namespace Vopack {
+// Puts TVoPack on the palette page "Quorvan" (RegisterComponents); the
+// design environment calls it when it installs the component.
+VOPACK_API void Register();
+}  // namespace Vopack

@@ -33,9 +33,10 @@ int TVoPack::ReadableLength(const VoFILE* handle) const {
 // The CRC of the member's stored bytes from 0xFFFF against its entry;
 // shows the damage box on a difference. False also when the bytes cannot be
 // read whole (no box: that is the stream failing, not the pack).
-bool TVoPack::CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry) {
+TPackResult TVoPack::CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry) {
     plat::TGlobalBlock block(plat::GMEM_FIXED, MemberCrcBlock);
-    if (!block || !SeekPack(handle.Start)) return false;
+    if (!block) return TPackResult::prNoMemory;
+    if (!SeekPack(handle.Start)) return TPackResult::prShortRead;
     auto* buffer = block.As<unsigned char>();
     std::uint16_t crc = 0xFFFF;
     int remainder = handle.StoredSize;
@@ -43,7 +44,7 @@ bool TVoPack::CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry) {
         const int n = std::min(remainder, MemberCrcBlock);
         if (!StreamRead(FPackStream, buffer, n, &FLastCount)) {
             FPackPos = -1;
-            return false;
+            return TPackResult::prShortRead;
         }
         crc = FCrcCheck->UpDateCrc(crc, buffer, n);
         remainder -= n;
@@ -51,35 +52,48 @@ bool TVoPack::CheckMemberCrc(const VoFILE& handle, const TVoFileTable3& entry) {
     FPackPos = handle.Start + handle.StoredSize;
     if (crc != entry.Crc) {
         ShowDamage();
-        return false;
+        return TPackResult::prCrcMismatch;
     }
-    return true;
+    return TPackResult::prOk;
 }
 
 // Expands a compressed member into a Buffer of its own.
-bool TVoPack::ExpandMember(VoFILE& handle) {
+TPackResult TVoPack::ExpandMember(VoFILE& handle) {
     // A Buffer marks the member as expanded, so even an empty one gets a byte.
     plat::TGlobalBlock buffer(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(std::max(handle.Size, 1)));
-    if (!buffer) return false;
+    if (!buffer) return TPackResult::prNoMemory;
     if (handle.Size > 0) {
-        if (!SeekPack(handle.Start)) return false;
+        if (!SeekPack(handle.Start)) return TPackResult::prShortRead;
         const bool done = FileDecode(buffer.As<unsigned char>(), FPackStream, handle.Size, handle.StoredSize);
         FPackPos = done ? handle.Start + handle.StoredSize : -1;
-        if (!done) return false;
+        // The decoder's own buffers failing counts here too.
+        if (!done) return TPackResult::prDamagedStream;
     }
     handle.Buffer = static_cast<unsigned char*>(buffer.Release());
-    return true;
+    return TPackResult::prOk;
 }
 
 VoFILE* TVoPack::VofopenComp(const char* name, bool expand) {
-    if (!FPackStream) return nullptr;
+    if (!FPackStream) {
+        Outcome(TPackResult::prNoPack);
+        return nullptr;
+    }
     const int index = CheckFileName(name);
-    if (index < 0) return nullptr;
+    if (index < 0) {
+        Outcome(TPackResult::prNotFound);
+        return nullptr;
+    }
     const TVoFileTable3& entry = FFileTable[index];
-    if (CheckMember(entry, StreamSize()) != TPackResult::prOk) return nullptr;
+    if (const TPackResult r = CheckMember(entry, StreamSize()); r != TPackResult::prOk) {
+        Outcome(r);
+        return nullptr;
+    }
 
     void* record = plat::GlobalAlloc(plat::GMEM_FIXED, sizeof(VoFILE));
-    if (!record) return nullptr;
+    if (!record) {
+        Outcome(TPackResult::prNoMemory);
+        return nullptr;
+    }
     auto* handle = new (record) VoFILE{};
     handle->Index = index;
     handle->Start = entry.Offset + VoPackHeaderSize;
@@ -91,11 +105,15 @@ VoFILE* TVoPack::VofopenComp(const char* name, bool expand) {
     handle->Pack = this;
     handle->PackSerial = FOpenSerial;
 
-    if ((FCrcMode == cmEachFile && entry.IsCrc != 0 && !CheckMemberCrc(*handle, entry)) ||
-        (handle->IsComp && expand && !ExpandMember(*handle))) {
+    TPackResult result = TPackResult::prOk;
+    if (FCrcMode == cmEachFile && entry.IsCrc != 0) result = CheckMemberCrc(*handle, entry);
+    if (result == TPackResult::prOk && handle->IsComp && expand) result = ExpandMember(*handle);
+    if (result != TPackResult::prOk) {
         plat::GlobalFree(record);
+        Outcome(result);
         return nullptr;
     }
+    Outcome(TPackResult::prOk);
     return handle;
 }
 

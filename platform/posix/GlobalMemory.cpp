@@ -10,6 +10,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/GlobalMemoryFaults.h"
 #include "platform/Platform.h"
 #include "platform/posix/Errors.h"
 
@@ -75,7 +76,7 @@ TBlock* Find(TGlobalHeap& heap, HGLOBAL handle) {
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
-    if (bytes > LargestBlock()) return Fail(HGLOBAL{nullptr}, ERROR_NOT_ENOUGH_MEMORY);
+    if (internal::GlobalAllocFaultDue() || bytes > LargestBlock()) return Fail(HGLOBAL{nullptr}, ERROR_NOT_ENOUGH_MEMORY);
     return Guarded(HGLOBAL{nullptr}, [&]() -> HGLOBAL {
         const bool moveable = (flags & GMEM_MOVEABLE) != 0;
         void* data = Allocate(bytes, (flags & GMEM_ZEROINIT) != 0);
@@ -107,6 +108,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
+    if (internal::GlobalAllocFaultDue()) return Fail(HGLOBAL{nullptr}, ERROR_NOT_ENOUGH_MEMORY);
     return Guarded(HGLOBAL{nullptr}, [&]() -> HGLOBAL {
         TGlobalHeap& heap = Heap();
         const std::lock_guard guard(heap.Lock);

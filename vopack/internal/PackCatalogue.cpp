@@ -29,6 +29,29 @@ void FreeCatalogue(TVoFileTable3*& table) {
     table = nullptr;
 }
 
+bool AppendEntry(TVoFileTable3*& table, int count, const TVoFileTable3& entry) {
+    if (count < 0 || (count > 0) != (table != nullptr)) return false;
+    const plat::SIZE_T bytes = (static_cast<plat::SIZE_T>(count) + 1) * sizeof(TVoFileTable3);
+    if (!table) {
+        table = AllocCatalogue(1);
+        if (!table) return false;
+        table[0] = entry;
+        return true;
+    }
+    const plat::HGLOBAL handle = plat::GlobalHandle(table);
+    if (!handle) return false;
+    plat::GlobalUnlock(handle);
+    const plat::HGLOBAL grown = plat::GlobalReAlloc(handle, bytes, plat::GMEM_MOVEABLE);
+    // A failed GlobalReAlloc leaves the old block as it was; locking it again
+    // gives the old catalogue back.
+    void* address = plat::GlobalLock(grown ? grown : handle);
+    if (!address) return false;  // a valid handle always locks
+    table = static_cast<TVoFileTable3*>(address);
+    if (!grown) return false;
+    table[count] = entry;
+    return true;
+}
+
 int EntryName(const TVoFileTable3& entry, char* out) {
     int n = FieldLength(entry.Name, sizeof entry.Name);
     std::memcpy(out, entry.Name, static_cast<std::size_t>(n));

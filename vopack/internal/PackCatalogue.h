@@ -11,6 +11,12 @@ namespace vopack::internal {
 TVoFileTable3* AllocCatalogue(int count);
 // Unlocks and frees a catalogue from AllocCatalogue and sets it to null.
 void FreeCatalogue(TVoFileTable3*& table);
+// Appends entry to a catalogue of count entries (null while count is 0): the
+// first entry is allocated, later ones grow the block by one entry
+// (GlobalHandle, GlobalUnlock, GlobalReAlloc, GlobalLock); table then holds
+// the new locked address. False when it cannot grow: table is the old
+// catalogue, unchanged and locked.
+bool AppendEntry(TVoFileTable3*& table, int count, const TVoFileTable3& entry);
 
 // Whether the entry has a name; a deleted entry's Name and Ext are all zero,
 // and an entry whose first Name byte is zero counts as absent.
