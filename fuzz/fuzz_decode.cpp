@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/OstrelReferenceDecode.h"
+#include "tests/support/OstrelReferenceDecode.h"
 #include "vopack/OstrelDecode.h"
 
 namespace {

@@ -62,6 +62,19 @@ private:
     bool FMoveable = false;
 };
 
+// For fixed blocks held in fields across calls (the codec's buffers), where a
+// scope owner does not fit: take one as T*, null when it cannot be had ...
+template <class T = unsigned char>
+T* TakeFixed(SIZE_T bytes) {
+    return static_cast<T*>(GlobalAlloc(GMEM_FIXED, bytes));
+}
+// ... and give it back, leaving the field null.
+template <class T>
+void GiveBack(T*& block) {
+    if (block) GlobalFree(block);
+    block = nullptr;
+}
+
 // Frees a locked moveable block known only by its address: the handle comes
 // back through GlobalHandle, then the lock is dropped and the block freed.
 inline void FreeLockedBlock(void* address) {

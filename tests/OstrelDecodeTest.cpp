@@ -11,88 +11,13 @@
 #include <vector>
 
 #include "vopack/OstrelEncode.h"
-#include "OstrelReferenceDecode.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/OstrelReferenceDecode.h"
+#include "tests/support/StreamWriter.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes Hex(const std::string& text) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size();) {
-        if (text[i] == ' ') {
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
-        i += 2;
-    }
-    return out;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-Bytes Repeat(unsigned char b, int n) { return Bytes(static_cast<std::size_t>(n), b); }
-
-Bytes Ramp(int n) {
-    Bytes out;
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(i));
-    return out;
-}
-
-// Writes streams token by token: flag words are reserved as groups open.
-class TStreamWriter {
-public:
-    void Literal(unsigned char b) {
-        Begin(false);
-        FBytes.push_back(b);
-    }
-    // A match token with the given code byte and extension bytes, as they are.
-    void RawMatch(unsigned char code, const Bytes& extension) {
-        Begin(true);
-        FBytes.push_back(code);
-        FBytes.insert(FBytes.end(), extension.begin(), extension.end());
-    }
-    // A match in the smallest classes.
-    void Match(int length, int distance) {
-        Bytes ext;
-        int h = length - 1;
-        if (length >= 256) {
-            h = 15;
-            ext = {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8)};
-        } else if (length >= 15) {
-            h = 14;
-            ext = {static_cast<unsigned char>(length)};
-        }
-        int d = distance - 1;
-        if (distance >= 11) {
-            d = 10 + distance / 256;
-            ext.push_back(static_cast<unsigned char>(distance));
-        }
-        RawMatch(static_cast<unsigned char>(h << 4 | d), ext);
-    }
-    const Bytes& Stream() const { return FBytes; }
-    int Tokens() const { return FCount; }
-
-private:
-    void Begin(bool match) {
-        if (FCount % 32 == 0) {
-            FSlot = FBytes.size();
-            FBytes.insert(FBytes.end(), 4, 0);
-        }
-        if (match) {
-            const std::uint32_t bit = 0x80000000u >> (FCount % 32);
-            for (int i = 0; i < 4; ++i) FBytes[FSlot + i] |= static_cast<unsigned char>(bit >> (8 * i));
-        }
-        ++FCount;
-    }
-    Bytes FBytes;
-    std::size_t FSlot = 0;
-    int FCount = 0;
-};
+using namespace testsupport;
 
 struct TCall {
     bool needBefore;
@@ -547,7 +472,7 @@ TEST(OstrelDecode, HostileStreams) {
         {"empty stream", {}, 3, {}},
         {"stream ends in a length", Hex("00 00 00 40 61 F0 01"), 300, {0x61}},
         {"stream ends in a distance", Hex("00 00 00 40 61 1F"), 300, {0x61}},
-        {"stream ends at a group", Concat(Hex("00 00 00 00"), Ramp(32)), 40, Ramp(32)},
+        {"stream ends at a group", Cat(Hex("00 00 00 00"), Ramp(32)), 40, Ramp(32)},
         {"match past the decoded size", Hex("00 00 00 40 78 E0 13"), 10, Repeat(0x78, 10)},
         {"literals past the decoded size", Hex("00 00 00 00 61 62 63"), 2, {0x61, 0x62}},
         {"bytes after the last token", Hex("00 00 00 00 61 62 63 64"), 3, {0x61, 0x62, 0x63}},
@@ -722,12 +647,12 @@ TEST(OstrelDecode, DamageAtTheLimitIsRefused) {
         Bytes Good;
     };
     const TCase cases[] = {
-        {"match past the end", longMatch.Stream(), 193, Concat({0x61}, Repeat(0x61, 192))},
+        {"match past the end", longMatch.Stream(), 193, Cat({0x61}, Repeat(0x61, 192))},
         {"literals past the end", literals.Stream(), 7, Repeat(0x62, 7)},
         {"stream ends early", shortStream, 6000, Text(5000)},
         // The 1,535th byte back is the zeros kept as history.
         {"match past the end from the history", Hex("00 00 00 40 61 FF 00 20 FF"), 3000,
-         Concat(Concat({0x61}, Repeat(0, 1534)), Concat({0x61}, Repeat(0, 1464)))},
+         Cat(Cat({0x61}, Repeat(0, 1534)), Cat({0x61}, Repeat(0, 1464)))},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -358,7 +358,13 @@ TEST_F(VoPackWrite, FileCopyStopsAtAShortTransfer) {
     EXPECT_EQ(pack.LastResult(), TVoPackResult::prShortWrite);
 }
 
+// In a deep directory every temporary path resolves beyond the 128
+// characters that FileIsExist can see under Windows; still no file of a
+// taken name may be used (and emptied, and deleted).
 TEST_F(VoPackWrite, MakeTempFileTakesTheFirstFreeName) {
+    const std::string deep(100, 'd');
+    fs::create_directory(deep);
+    fs::current_path(deep);
     WriteFile("VoTmp000.Ostrel", {});
     WriteFile("VoTmp001.Ostrel", {});
     fs::create_directory("VoTmp002.Ostrel");  // a directory does not take the name
@@ -367,6 +373,17 @@ TEST_F(VoPackWrite, MakeTempFileTakesTheFirstFreeName) {
     ASSERT_TRUE(pack.MakeTempFile(name));
     EXPECT_STREQ(name, "VoTmp002.Ostrel");
     EXPECT_FALSE(fs::is_regular_file("VoTmp002.Ostrel"));
+
+    // AddFile compressing leaves a file of a taken name as it was.
+    fs::remove("VoTmp001.Ostrel");
+    fs::remove("VoTmp002.Ostrel");
+    WriteFile("VoTmp000.Ostrel", {1, 2, 3});
+    WriteFile("src", Repetitive(20000));
+    pack.SetReadOnly(false);
+    ASSERT_TRUE(pack.NewPack("p.pak"));
+    ASSERT_TRUE(pack.AddFile("src", "src", true));
+    EXPECT_EQ(ReadFile("VoTmp000.Ostrel"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(pack.GetFileIsComp(0));
 }
 
 // ---- AddPack, DelFile -------------------------------------------------------------
@@ -675,6 +692,9 @@ TEST_F(VoPackWrite, PackStreamFailingAfterNBytesFailsTheAdditionAndLosesNothing)
         TVoPack source(nullptr);
         ASSERT_TRUE(source.LoadPack("src.pak"));
         bool added = false;
+        // Every budget up to 64 bytes (the padding, short members), then a
+        // sweep: a budget anywhere inside one write of a 32 KiB block fails
+        // that write alike.
         for (int budget = 0; !added; budget += budget < 64 ? 1 : 997) {
             TFailingStream stream({});
             TVoPack pack(nullptr);
@@ -695,6 +715,27 @@ TEST_F(VoPackWrite, PackStreamFailingAfterNBytesFailsTheAdditionAndLosesNothing)
         EXPECT_TRUE(TempFilesLeft().empty());
     }
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// A pack loaded unchanged has its catalogue on disk; an addition that fails
+// after writing over it must still get it written back on closing.
+TEST_F(VoPackWrite, FailedAdditionToALoadedPackStillLeavesItsCatalogue) {
+    const Bytes original = TPackBuilder().Plain("old", Random(33, 26)).Build();
+    TFailingStream stream(original);
+    {
+        TVoPack pack(nullptr);
+        pack.SetReadOnly(false);
+        ASSERT_TRUE(pack.EditPackStream(&stream));
+        stream.SetBudget(10);
+        std::unique_ptr<TMemoryStream> source(MemoryOf(Random(100, 27)));
+        TVoFileTable3 info{};
+        info.Size = info.StoredSize = 100;
+        EXPECT_FALSE(pack.AddStored("new", info, source.get()));
+        EXPECT_EQ(pack.LastResult(), TVoPackResult::prShortWrite);
+        stream.SetBudget(kMaxStreamSize);
+        EXPECT_TRUE(pack.EndPack());
+    }
+    ExpectPackHolds(stream.Bytes(), false);
 }
 
 TEST_F(VoPackWrite, SourceComingUpShortFailsTheAddition) {

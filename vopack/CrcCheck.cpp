@@ -1,5 +1,7 @@
 #include "vopack/CrcCheck.h"
 
+#include "vopack/internal/LittleEndian.h"
+
 #include "vopack/internal/CrcFold.h"
 
 #include <bit>
@@ -35,16 +37,7 @@ constexpr TWideTables MakeWideTables(std::uint16_t poly) {
     return w;
 }
 
-inline std::uint64_t Load64Le(const unsigned char* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::big) {
-        std::uint64_t s = 0;
-        for (int i = 0; i < 8; ++i) s |= ((v >> (8 * i)) & 0xFF) << (8 * (7 - i));
-        v = s;
-    }
-    return v;
-}
+inline std::uint64_t Load64Le(const unsigned char* p) { return vopack::internal::LoadLE64(p); }
 
 constexpr TWideTables WideCcitt = MakeWideTables(PolyCcitt);
 constexpr TWideTables WideC001 = MakeWideTables(PolyC001);

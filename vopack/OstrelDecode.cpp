@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/GlobalBlock.h"
 #include "platform/Platform.h"
 #include "vopack/internal/OstrelDecodeCareful.h"
 #include "vopack/internal/OstrelDecodeCursor.h"
@@ -29,14 +30,6 @@ static_assert(DecodeOutBufSize >= HistorySize + OutputLimit + MaxMatchLength + C
 static_assert(DecodeOutBufSize >= HistorySize + OutputLimit + 1 + 2 * LiteralStep);
 static_assert(LiteralOverread == 2 * LiteralStep);
 
-unsigned char* TakeBlock(int bytes) {
-    return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(bytes)));
-}
-
-void GiveBack(unsigned char*& block) {
-    if (block) plat::GlobalFree(block);
-    block = nullptr;
-}
 
 }  // namespace
 
@@ -53,11 +46,11 @@ unsigned char* TOstrelDecode::Open(int dstSize, int srcSize) {
     if (IsOpen) Close();
     DstSize = dstSize;
     SrcSize = srcSize;
-    InBuf = TakeBlock(DecodeInBufSize);
+    InBuf = plat::TakeFixed(DecodeInBufSize);
     if (!InBuf) return nullptr;
-    OutBuf = TakeBlock(DecodeOutBufSize);
+    OutBuf = plat::TakeFixed(DecodeOutBufSize);
     if (!OutBuf) {
-        GiveBack(InBuf);
+        plat::GiveBack(InBuf);
         return nullptr;
     }
     NeedInput = true;
@@ -92,8 +85,8 @@ unsigned char* TOstrelDecode::OpenAt(int dstStart, int srcStart, int dstSize, in
 
 bool TOstrelDecode::Close() {
     if (IsOpen) {
-        GiveBack(InBuf);
-        GiveBack(OutBuf);
+        plat::GiveBack(InBuf);
+        plat::GiveBack(OutBuf);
         InCur = nullptr;
         OutCur = nullptr;
         IsOpen = false;

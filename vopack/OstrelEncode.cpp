@@ -5,7 +5,9 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/GlobalBlock.h"
 #include "platform/Platform.h"
+#include "vopack/internal/LittleEndian.h"
 #include "vopack/internal/OstrelSearch.h"
 #include "vopack/StreamFormat.h"
 
@@ -38,21 +40,7 @@ static_assert(sizeof(TOstrelEncode) + TOstrelEncode::InBufSize + TOstrelEncode::
                   sizeof(TOstrelSearchTables) <
               222 * 1024);
 
-unsigned char* TakeBlock(plat::SIZE_T bytes) {
-    return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, bytes));
-}
-
-template <typename T>
-void GiveBack(T*& block) {
-    if (block != nullptr) plat::GlobalFree(block);
-    block = nullptr;
-}
-
-void StoreLittle32(unsigned char* at, std::uint32_t v) {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    std::memcpy(at, bytes, sizeof bytes);
-}
+void StoreLittle32(unsigned char* at, std::uint32_t v) { vopack::internal::StoreLE32(at, v); }
 
 }  // namespace
 
@@ -92,14 +80,14 @@ unsigned char* TOstrelEncode::OpenAt(int inputStart, int streamStart, int size) 
         streamStart > INT_MAX - FlagWordSize)
         return nullptr;
     SrcSize = inputStart + size;
-    InBuf = TakeBlock(InBufSize);
+    InBuf = plat::TakeFixed(InBufSize);
     if (InBuf == nullptr) return nullptr;
-    OutBuf = TakeBlock(OutBufSize);
-    FTables = static_cast<TOstrelSearchTables*>(plat::GlobalAlloc(plat::GMEM_FIXED, sizeof(TOstrelSearchTables)));
+    OutBuf = plat::TakeFixed(OutBufSize);
+    FTables = plat::TakeFixed<TOstrelSearchTables>(sizeof(TOstrelSearchTables));
     if (OutBuf == nullptr || FTables == nullptr) {
-        GiveBack(InBuf);
-        GiveBack(OutBuf);
-        GiveBack(FTables);
+        plat::GiveBack(InBuf);
+        plat::GiveBack(OutBuf);
+        plat::GiveBack(FTables);
         return nullptr;
     }
     ResetSearch(*FTables);
@@ -125,9 +113,9 @@ unsigned char* TOstrelEncode::OpenAt(int inputStart, int streamStart, int size) 
 
 bool TOstrelEncode::Close() {
     if (IsOpen) {
-        GiveBack(InBuf);
-        GiveBack(OutBuf);
-        GiveBack(FTables);
+        plat::GiveBack(InBuf);
+        plat::GiveBack(OutBuf);
+        plat::GiveBack(FTables);
         InCur = OutCur = FlagSlot = nullptr;
         IsOpen = false;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/GlobalBlock.h"
 #include "platform/Platform.h"
 #include "vopack/internal/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
@@ -18,15 +19,12 @@ constexpr std::uint16_t CrcStart = 0xFFFF;
 
 unsigned char* TakeBlock(std::int64_t bytes) {
     if (bytes <= 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX) return nullptr;
-    return static_cast<unsigned char*>(plat::GlobalAlloc(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(bytes)));
+    return plat::TakeFixed(static_cast<plat::SIZE_T>(bytes));
 }
 
 // Gives *out back on failure.
 bool Finish(bool ok, unsigned char** out) {
-    if (!ok && *out) {
-        plat::GlobalFree(*out);
-        *out = nullptr;
-    }
+    if (!ok) plat::GiveBack(*out);
     return ok;
 }
 

@@ -155,11 +155,25 @@ int TVoPack::FileEncode(TStream* dest, TStream* source, int size) {
     return length;
 }
 
+namespace {
+
+// FileIsExist goes through OpenFile, which fails once the name resolved
+// against the current directory reaches 128 characters; a deep current
+// directory would make every name look free, and the file of that name would
+// be emptied and deleted. The attributes have no such limit.
+bool TempNameTaken(const char* name) {
+    if (FileIsExist(name)) return true;
+    const plat::DWORD attributes = plat::GetFileAttributesA(name);
+    return attributes != plat::INVALID_FILE_ATTRIBUTES && (attributes & plat::FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace
+
 bool TVoPack::MakeTempFile(char* name) {
     if (!name) return false;
     for (int n = 0; n <= 999; ++n) {
         std::snprintf(name, 16, "VoTmp%03d.Ostrel", n);
-        if (!FileIsExist(name)) return true;
+        if (!TempNameTaken(name)) return true;
     }
     return false;
 }

@@ -3,6 +3,8 @@
 // decoder's members once, when the call's tokens are done.
 #pragma once
 
+#include "vopack/internal/LittleEndian.h"
+
 #include <cstdint>
 
 namespace ostrel::decode {
@@ -15,9 +17,6 @@ struct TCursor {
     int Index;            // next token's index in its group; 0: a flag word comes first
 };
 
-inline std::uint32_t Load32Le(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+inline std::uint32_t Load32Le(const unsigned char* p) { return vopack::internal::LoadLE32(p); }
 
 }  // namespace ostrel::decode

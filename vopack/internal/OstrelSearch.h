@@ -37,6 +37,8 @@
 // 172,032 bytes, fixed.
 #pragma once
 
+#include "vopack/internal/LittleEndian.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -138,20 +140,9 @@ static_assert(TTables::ChainSize > WindowSize);
 inline unsigned Pair(const unsigned char* p) { return p[0] | unsigned(p[1]) << 8; }
 inline std::uint32_t Triple(const unsigned char* p) { return Pair(p) | std::uint32_t(p[2]) << 16; }
 
-// Four bytes in input order as one value, low byte first.
-inline std::uint32_t Load32(const unsigned char* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::big)
-        v = (v >> 24) | (v >> 8 & 0xFF00u) | (v << 8 & 0xFF0000u) | (v << 24);
-    return v;
-}
-
-inline std::uint64_t Load64(const unsigned char* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+// Four (eight) bytes in input order as one value, low byte first.
+inline std::uint32_t Load32(const unsigned char* p) { return vopack::internal::LoadLE32(p); }
+inline std::uint64_t Load64(const unsigned char* p) { return vopack::internal::LoadLE64(p); }
 
 // Hash of the three low bytes of v (the fourth is shifted out first).
 inline unsigned Hash3(std::uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - TTables::HashBits); }
