@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "Options.h"
 #include "ToolNames.h"
 #include "ToolPack.h"
 #include "ToolProgress.h"
+#include "Verbs.h"
 
 using namespace vopacktool;
 
@@ -118,4 +121,50 @@ TEST(ToolPackTest, IsoTimes) {
     EXPECT_EQ(IsoTime(132224078450000000ULL), "2020-01-02T03:04:05Z");
     EXPECT_EQ(IsoTime(116444736000000000ULL), "1970-01-01T00:00:00Z");
     EXPECT_FALSE(IsoTime(~0ULL).empty());  // a hostile time: some year, no fault
+}
+
+namespace {
+int RunNothing(const TOptions&) { return 0; }
+}  // namespace
+
+TEST(OptionsTest, ParsesWhatTheCommandTakes) {
+    const TVerb extract{"extract", "PACK [MEMBER...]", "", osCrcMode | osDirectory | osForce | osSkip, 1, -1, RunNothing};
+    const TVerb create{"create", "PACK FILE...", "", osForce | osStore | osName | osJobs, 2, -1, RunNothing};
+    struct Case {
+        const TVerb* verb;
+        std::vector<std::string> arguments;
+        int result;  // -1: run
+    };
+    const Case cases[] = {
+        {&extract, {"a.pak"}, -1},
+        {&extract, {"a.pak", "*.txt", "-C", "out", "--force", "-q"}, -1},
+        {&extract, {"a.pak", "--crc-mode", "each"}, -1},
+        {&extract, {"a.pak", "--crc-mode", "sometimes"}, 2},
+        {&extract, {"a.pak", "--force", "--skip"}, 2},
+        {&extract, {"a.pak", "--store"}, 2},            // not an option of extract
+        {&extract, {}, 2},
+        {&extract, {"--", "-odd.pak"}, -1},              // a name that starts with "-"
+        {&create, {"a.pak", "f", "-j", "4", "--name", "x.txt"}, -1},
+        {&create, {"a.pak", "f", "-j", "0"}, 2},
+        {&create, {"a.pak"}, 2},
+        {&create, {"a.pak", "f", "--crc-mode", "none"}, 2},
+    };
+    for (const Case& c : cases) {
+        TOptions options;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ParseOptions(*c.verb, c.arguments, options), c.result) << c.verb->Name << " " << c.arguments.size();
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (c.result == 2) {
+            EXPECT_NE(err.find("usage: vopack "), std::string::npos) << err;
+        }
+    }
+    TOptions options;
+    ASSERT_EQ(ParseOptions(extract, {"a.pak", "x", "-C", "out", "--crc-mode", "none", "-q", "--skip"}, options), -1);
+    EXPECT_EQ(options.Arguments, (std::vector<std::string>{"a.pak", "x"}));
+    EXPECT_EQ(options.Directory, "out");
+    EXPECT_EQ(options.CrcMode, cmNon);
+    EXPECT_TRUE(options.Quiet && options.Skip && !options.Force);
+    ASSERT_EQ(ParseOptions(create, {"a.pak", "f", "-j", "3", "--store"}, options = {}), -1);
+    EXPECT_EQ(options.Jobs, 3);
+    EXPECT_TRUE(options.Store);
 }
