@@ -83,6 +83,35 @@ void UpperCaseName(char* text, int length) {
     }
 }
 
+namespace {
+
+// Whether the entry's read-back name, upper-cased as UpperCaseName does,
+// equals wanted (already upper-cased, length bytes). Walked in place, so an
+// entry is rejected at its first differing byte without being copied: a
+// lookup in a catalogue of thousands of names (every addition makes one)
+// stays cheap.
+bool ReadBackEquals(const TVoFileTable3& entry, const char* wanted, std::size_t length) {
+    std::size_t i = 0;
+    bool trail = false;
+    const auto matches = [&](char c) {
+        if (i >= length) return false;
+        auto b = static_cast<unsigned char>(c);
+        if (!trail && b >= 'a' && b <= 'z') b = static_cast<unsigned char>(b - 'a' + 'A');
+        trail = !trail && IsCp932LeadByte(b);
+        return static_cast<unsigned char>(wanted[i++]) == b;
+    };
+    for (std::size_t k = 0; k < sizeof entry.Name && entry.Name[k] != 0; ++k)
+        if (!matches(entry.Name[k])) return false;
+    if (entry.Ext[0] != 0) {
+        if (!matches('.')) return false;
+        for (std::size_t k = 0; k < sizeof entry.Ext && entry.Ext[k] != 0; ++k)
+            if (!matches(entry.Ext[k])) return false;
+    }
+    return i == length;
+}
+
+}  // namespace
+
 int FindEntry(const TVoFileTable3* table, int count, const char* name) {
     if (!name) return -1;
     std::size_t length = 0;
@@ -91,12 +120,8 @@ int FindEntry(const TVoFileTable3* table, int count, const char* name) {
     char wanted[VoMaxNameLength + 1];
     std::memcpy(wanted, name, length + 1);
     UpperCaseName(wanted, static_cast<int>(length));
-    for (int i = 0; i < count; ++i) {
-        char stored[VoMaxNameLength + 1];
-        const int n = EntryName(table[i], stored);
-        UpperCaseName(stored, n);
-        if (static_cast<std::size_t>(n) == length && std::memcmp(stored, wanted, length) == 0) return i;
-    }
+    for (int i = 0; i < count; ++i)
+        if (ReadBackEquals(table[i], wanted, length)) return i;
     return -1;
 }
 
