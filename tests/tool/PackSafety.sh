@@ -58,6 +58,22 @@ not-regular-source)
     unchanged; no_temps
   done
   ;;
+shrinking-source)
+  # A file that holds fewer bytes than its size said (a sysfs file: 4096
+  # bytes by its size, a few in fact), as a file that shrinks while it is
+  # read: refused with a message, on one thread and on several.
+  source=""
+  for f in /sys/kernel/uevent_seqnum /sys/devices/system/cpu/online /sys/kernel/profiling; do
+    [[ -r $f && $(stat -c %s "$f") -gt $(wc -c < "$f") ]] && { source=$f; break; }
+  done
+  [[ -n $source ]] || { echo "no short sysfs file here: skipped"; exit 77; }
+  seq 1 1000 > other.txt
+  for jobs in 1 2; do
+    "$tool" add -q -j "$jobs" old.pak other.txt "$source" 2>err.txt && fail "a short source was added (-j $jobs)"
+    grep -q "changed while it was read" err.txt || fail "no clear message (-j $jobs): $(cat err.txt)"
+    unchanged; no_temps
+  done
+  ;;
 unwritable-cwd)
   # The current folder cannot take a temporary file: nothing needs one.
   (cd /proc && "$tool" create -q "$work/new.pak" "$work/big.txt" && "$tool" add -q "$work/new.pak" "$work/small.txt") ||
