@@ -312,14 +312,16 @@ bool TOutputFile::Commit(bool replace, bool durable) {
     const int fd = Fd(FHandle);
     FHandle = -1;
     bool written = fchmod(fd, static_cast<mode_t>(FMode)) == 0;
-    if (written && FHasTime) {
+    if (FHasTime) {
         // 100 ns units since 1601 to the Unix epoch; times before 1970 come out negative.
         const auto ticks = static_cast<std::int64_t>(FTime) - 116444736000000000LL;
         timespec times[2] {};
         times[0].tv_nsec = UTIME_OMIT;
         times[1].tv_sec = static_cast<time_t>(ticks / 10000000 - (ticks % 10000000 < 0 ? 1 : 0));
         times[1].tv_nsec = static_cast<long>(((ticks % 10000000) + 10000000) % 10000000 * 100);
-        written = futimens(fd, times) == 0;
+        // A time the file system cannot hold (a hostile entry) is said, not fatal:
+        // the file itself is whole.
+        if (futimens(fd, times) != 0) ReportSystemError(texts::CannotSetTime, FPath);
     }
     written = written && (!durable || fsync(fd) == 0);
     if (close(fd) != 0 || !written) {

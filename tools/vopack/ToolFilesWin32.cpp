@@ -333,7 +333,8 @@ bool TOutputFile::Commit(bool replace, bool durable) {
     bool flushed = true;
     if (FHasTime) {
         FILETIME time {static_cast<DWORD>(FTime), static_cast<DWORD>(FTime >> 32)};
-        flushed = SetFileTime(handle, nullptr, nullptr, &time) != 0;
+        // A time the file system cannot hold (a hostile entry) is said, not fatal.
+        if (!SetFileTime(handle, nullptr, nullptr, &time)) ReportSystemError(texts::CannotSetTime, FPath);
     }
     flushed = flushed && (!durable || FlushFileBuffers(handle) != 0);
     if (!CloseHandle(handle) || !flushed) {
