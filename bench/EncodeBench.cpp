@@ -95,6 +95,20 @@ int main(int argc, char** argv) {
                                          [&c, e](benchmark::State& s) { Run(s, c.Data, e.Compress, e.Ostrel); })
                 ->Unit(benchmark::kMillisecond);
         }
+        // The parallel encoder in wall time (its threads' CPU time would hide
+        // the gain), beside the one-thread encoder measured the same way.
+        for (int threads : {1, 2}) {
+            benchmark::RegisterBenchmark(("EncodeWall/ostrel-threads:" + std::to_string(threads) + "/" + c.Name).c_str(),
+                                         [&c, threads](benchmark::State& s) {
+                                             Run(s, c.Data,
+                                                 [threads](const Bytes& in) {
+                                                     return bench::OstrelEncodeThreads(in, threads);
+                                                 },
+                                                 true);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
         // The same slice for both searches, so the two speeds compare directly.
         slices.emplace_back(c.Data.begin(), c.Data.begin() + static_cast<long>(std::min(SliceSize, c.Data.size())));
         const Bytes& slice = slices.back();
