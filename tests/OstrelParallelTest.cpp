@@ -207,7 +207,7 @@ TEST(OstrelParallel, FailuresAreReported) {
         EXPECT_EQ(ostrel::parallel::RunRounds(size, 2, ostrel::parallel::MinSegmentSize, source, SinkInto(run)),
                   oprSourceFailed);
     }
-    for (int refuseAfter : {0, 3}) {
+    for (int refuseAfter : {0, 1}) {  // the first piece, the last
         SCOPED_TRACE(refuseAfter);
         int pieces = 0;
         const auto sink = [&](const unsigned char*, int) { return pieces++ < refuseAfter; };

@@ -36,8 +36,9 @@
 
 enum TOstrelParallelResult { oprDone, oprSourceFailed, oprSinkFailed, oprTooLarge, oprNoMemory };
 
-// Each thread finds the tokens of one segment of this many input bytes per round.
-inline constexpr int OstrelSegmentSize = 128 * 1024;
+// The threads find the tokens of segments of this many input bytes, four
+// per thread and round.
+inline constexpr int OstrelSegmentSize = 64 * 1024;
 // Below this input size one thread is as fast: the threads' start and the
 // joins would cost more than they save.
 inline constexpr int OstrelParallelMinSize = 256 * 1024;

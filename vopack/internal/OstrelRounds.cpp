@@ -20,6 +20,8 @@ namespace ostrel::parallel {
 namespace {
 
 static_assert(MinSegmentSize > MaxMatchLength + WindowSize, "a thread's segments must not overlap their windows");
+// Segments per thread and round: enough that the threads even out.
+constexpr int SegmentsPerThread = 4;
 
 // Bytes a token may read past the last token start of a round.
 constexpr int Lookahead = MaxMatchLength + 4;
@@ -29,7 +31,8 @@ constexpr int CarryMax = FlagWordSize + (TokensPerGroup - 1) * MaxTokenSize;
 class TRounds {
 public:
     TRounds(int size, int threads, int segmentSize, const TOstrelSource& source, const TOstrelSink& sink)
-        : FSize(size), FThreads(threads), FSegmentSize(segmentSize), FSource(source), FSink(sink), FSync(threads) {}
+        : FSize(size), FThreads(threads), FSegmentSize(segmentSize), FSegmentCount(threads * SegmentsPerThread),
+          FSource(source), FSink(sink), FSync(threads) {}
 
     bool Allocate();
     // Starts the workers; false (with none left running) when one cannot be.
@@ -38,6 +41,11 @@ public:
 
 private:
     void Work(int t);
+    // The round's two parallel steps: each thread takes the next segment
+    // until none is left, so that a thread the machine holds up does not
+    // hold up the round by more than a segment.
+    void ParseShare(int t);
+    void WriteShare();
     bool Load(int roundStart, int roundEnd);
     TInputView View() const { return {FWindow.As<unsigned char>(), FLoadedFirst, FSize}; }
     void StopWorkers();
@@ -45,10 +53,13 @@ private:
     const int FSize;
     const int FThreads;
     const int FSegmentSize;
+    const int FSegmentCount;  // per round
     const TOstrelSource& FSource;
     const TOstrelSink& FSink;
     std::barrier<> FSync;
     std::atomic<bool> FStop{false};
+    std::atomic<int> FNextParse{0};
+    std::atomic<int> FNextWrite{0};
     bool FSkipWrite = false;  // written by the calling thread between the barriers
 
     plat::TGlobalBlock FWindow;  // input positions [FLoadedFirst, FLoadedTo)
@@ -57,13 +68,13 @@ private:
     plat::TGlobalBlock FOut;
     std::vector<plat::TGlobalBlock> FBlocks;  // tables and records, owned
     std::vector<TParser> FParsers;            // one per thread
-    std::vector<TSegment> FSegments;          // one per thread
+    std::vector<TSegment> FSegments;          // SegmentsPerThread per thread
     TOstrelSearchTables* FJoinTables = nullptr;
     std::vector<std::thread> FWorkers;
 };
 
 bool TRounds::Allocate() {
-    const std::int64_t roundBytes = std::int64_t{FThreads} * FSegmentSize;
+    const std::int64_t roundBytes = std::int64_t{FSegmentCount} * FSegmentSize;
     FWindow = plat::TGlobalBlock(plat::GMEM_FIXED, static_cast<plat::SIZE_T>(WindowSize + roundBytes + Lookahead));
     FOut = plat::TGlobalBlock(plat::GMEM_FIXED,
                               static_cast<plat::SIZE_T>(CarryMax + MaxStreamSize(roundBytes + MaxMatchLength) + 8));
@@ -73,18 +84,19 @@ bool TRounds::Allocate() {
         return FBlocks.back().Data();
     };
     const std::size_t recordBytes = sizeof(TRecord) * static_cast<std::size_t>(RecordCapacity(FSegmentSize));
-    FBlocks.reserve(static_cast<std::size_t>(3 * FThreads + 1));
+    FBlocks.reserve(static_cast<std::size_t>(FThreads + 2 * FSegmentCount + 1));
     FParsers.reserve(static_cast<std::size_t>(FThreads));
-    FSegments.resize(static_cast<std::size_t>(FThreads));
     for (int t = 0; t < FThreads; ++t) {
         auto* tables = static_cast<TOstrelSearchTables*>(take(sizeof(TOstrelSearchTables)));
-        auto* records = static_cast<TRecord*>(take(recordBytes));
-        auto* fixup = static_cast<TRecord*>(take(recordBytes));
-        if (!tables || !records || !fixup) return false;
+        if (!tables) return false;
         ResetSearch(*tables);
         FParsers.emplace_back(*tables);
-        FSegments[static_cast<std::size_t>(t)].Records = records;
-        FSegments[static_cast<std::size_t>(t)].Fixup = fixup;
+    }
+    FSegments.resize(static_cast<std::size_t>(FSegmentCount));
+    for (TSegment& seg : FSegments) {
+        seg.Records = static_cast<TRecord*>(take(recordBytes));
+        seg.Fixup = static_cast<TRecord*>(take(recordBytes));
+        if (!seg.Records || !seg.Fixup) return false;
     }
     FJoinTables = static_cast<TOstrelSearchTables*>(take(sizeof(TOstrelSearchTables)));
     if (!FJoinTables) return false;
@@ -114,15 +126,26 @@ void TRounds::StopWorkers() {
     FWorkers.clear();
 }
 
+void TRounds::ParseShare(int t) {
+    const TInputView in = View();
+    for (int k; (k = FNextParse.fetch_add(1)) < FSegmentCount;)
+        ParseSegment(FParsers[static_cast<std::size_t>(t)], in, FSegments[static_cast<std::size_t>(k)]);
+}
+
+void TRounds::WriteShare() {
+    const TInputView in = View();
+    for (int k; (k = FNextWrite.fetch_add(1)) < FSegmentCount;)
+        WriteSegment(in, FSegments[static_cast<std::size_t>(k)], FOut.As<unsigned char>());
+}
+
 void TRounds::Work(int t) {
-    TSegment& seg = FSegments[static_cast<std::size_t>(t)];
     for (;;) {
         FSync.arrive_and_wait();  // the round is loaded
         if (FStop) return;
-        ParseSegment(FParsers[static_cast<std::size_t>(t)], View(), seg);
+        ParseShare(t);
         FSync.arrive_and_wait();  // parsed
         FSync.arrive_and_wait();  // joined
-        if (!FSkipWrite) WriteSegment(View(), seg, FOut.As<unsigned char>());
+        if (!FSkipWrite) WriteShare();
         FSync.arrive_and_wait();  // written
     }
 }
@@ -156,32 +179,35 @@ TOstrelParallelResult TRounds::Run() {
     std::int64_t sunk = 0;
     TOstrelParallelResult result = oprDone;
     for (int roundStart = 0; roundStart < FSize;) {
-        const int roundEnd =
-            static_cast<int>(std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{FThreads} * FSegmentSize, FSize));
+        const int roundEnd = static_cast<int>(
+            std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{FSegmentCount} * FSegmentSize, FSize));
         if (!Load(roundStart, roundEnd)) {
             result = oprSourceFailed;
             break;
         }
-        for (int t = 0; t < FThreads; ++t) {
-            TSegment& seg = FSegments[static_cast<std::size_t>(t)];
-            seg.Start = static_cast<int>(std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{t} * FSegmentSize, roundEnd));
+        for (int k = 0; k < FSegmentCount; ++k) {
+            TSegment& seg = FSegments[static_cast<std::size_t>(k)];
+            seg.Start = static_cast<int>(
+                std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{k} * FSegmentSize, roundEnd));
             seg.End = static_cast<int>(std::min<std::int64_t>(std::int64_t{seg.Start} + FSegmentSize, roundEnd));
         }
         const TInputView in = View();
+        FNextParse = 0;
+        FNextWrite = 0;
         FSync.arrive_and_wait();
-        ParseSegment(FParsers[0], in, FSegments[0]);
+        ParseShare(0);
         FSync.arrive_and_wait();
         std::int64_t end = carry;
         for (TSegment& seg : FSegments) end = join.Join(in, seg, end);
         FSkipWrite = sunk + end > INT_MAX;
         FSync.arrive_and_wait();
-        if (!FSkipWrite) WriteSegment(in, FSegments[0], out);
+        if (!FSkipWrite) WriteShare();
         FSync.arrive_and_wait();
         if (FSkipWrite) {
             result = oprTooLarge;
             break;
         }
-        slot = PatchFlags(FSegments.data(), FThreads, out, slot);
+        slot = PatchFlags(FSegments.data(), FSegmentCount, out, slot);
 
         // Hand out the closed groups; the open one waits for its last tokens.
         const bool last = roundEnd >= FSize;

@@ -11,8 +11,9 @@
 namespace ostrel::parallel {
 
 // Runs the rounds on threads threads (2 or more), each parsing segments of
-// segmentSize bytes (at least MinSegmentSize, so that a thread's windows
-// never reach back into its last segment), with the results of
+// segmentSize bytes (at least MinSegmentSize, so that a window never
+// reaches back into a segment its thread parsed before, the one just before
+// aside, whose chain it goes on with), with the results of
 // OstrelEncodeParallel, but oprNoMemory whenever the buffers or a thread
 // cannot be had: then nothing was read or sunk. Tests use small segments.
 inline constexpr int MinSegmentSize = 16 * 1024;

@@ -31,12 +31,14 @@ void TParser::WarmUp(const TInputView& in, int pos) {
 void ParseSegment(TParser& parser, const TInputView& in, TSegment& seg) {
     TRecord* out = seg.Records;
     std::int64_t bytes = 0;
-    seg.Finish = seg.Start < seg.End ? parser.Run(in, seg.Start, seg.End,
+    // A chain that ran into the segment is as good as one from its start.
+    seg.First = std::max(seg.Start, std::min(parser.Entered(), seg.End));
+    seg.Finish = seg.First < seg.End ? parser.Run(in, seg.First, seg.End,
                                                   [&](TMatch m) {
                                                       *out++ = MakeRecord(m);
                                                       bytes += TokenBytes(m);
                                                   })
-                                     : seg.Start;
+                                     : seg.First;
     seg.Count = static_cast<int>(out - seg.Records);
     seg.Bytes = bytes;
 }
@@ -50,7 +52,7 @@ std::int64_t TJoin::Join(const TInputView& in, TSegment& seg, std::int64_t out) 
     // Walk the segment's chain (j, at p) and the true chain (the frontier)
     // side by side until they stand on the same position.
     int j = 0;
-    int p = seg.Start;
+    int p = seg.First;
     std::int64_t skipped = 0;  // token bytes of the records passed over
     while (FFrontier < seg.End) {
         while (j < seg.Count && p < FFrontier) {

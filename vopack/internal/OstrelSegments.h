@@ -35,8 +35,11 @@ public:
     explicit TParser(TOstrelSearchTables& tables) : FTables(tables) {}
     // Tokens from pos while their start lies before until; each goes to emit
     // (TMatch; length 0 a literal). Returns the position after the last one.
+    // pos may not lie before Entered().
     template <typename TEmit>
     int Run(const TInputView& in, int pos, int until, TEmit&& emit);
+    // Where the last stretch ended: its chain goes on from there.
+    int Entered() const { return FEntered; }
 
 private:
     void WarmUp(const TInputView& in, int pos);
@@ -51,7 +54,10 @@ struct TSegment {
     int End = 0;
     TRecord* Records = nullptr;
     TRecord* Fixup = nullptr;
-    // The parse: Count records from Start, ending at Finish, Bytes their token bytes.
+    // The parse: Count records from First (Start, or where the same thread's
+    // chain of the segment before entered this one), ending at Finish,
+    // Bytes their token bytes.
+    int First = 0;
     int Count = 0;
     int Finish = 0;
     std::int64_t Bytes = 0;
@@ -75,7 +81,8 @@ struct TSegment {
 // Records needed for a segment of n input bytes: one per byte, and one.
 constexpr int RecordCapacity(int n) { return n + 1; }
 
-// Finds the segment's chain from its start.
+// Finds the segment's chain from its start, or from where the parser's last
+// chain entered it. Segments go to a parser in increasing order.
 void ParseSegment(TParser& parser, const TInputView& in, TSegment& seg);
 
 // The serial join, segment after segment over every round.
