@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -28,27 +27,39 @@ constexpr int Lookahead = MaxMatchLength + 4;
 // The open group carried from one round to the next: its flag word and 31 tokens.
 constexpr int CarryMax = FlagWordSize + (TokensPerGroup - 1) * MaxTokenSize;
 
+// Work is handed out by tickets: the step (parse or write, and the round)
+// in the high half, the next segment in the low half. A thread takes a
+// segment by moving the ticket on, so a ticket of an earlier step can never
+// be taken, and the calling thread waits only for segments another thread
+// has taken: a worker the machine holds up before it takes one costs
+// nothing, the calling thread does the work itself.
 class TRounds {
 public:
     TRounds(int size, int threads, int segmentSize, const TOstrelSource& source, const TOstrelSink& sink)
         : FSize(size), FThreads(threads), FSegmentSize(segmentSize), FSegmentCount(threads * SegmentsPerThread),
-          FSource(source), FSink(sink), FSync(threads) {}
+          FSource(source), FSink(sink) {}
+    ~TRounds() { StopWorkers(); }
+    TRounds(const TRounds&) = delete;
+    TRounds& operator=(const TRounds&) = delete;
 
     bool Allocate();
-    // Starts the workers; false (with none left running) when one cannot be.
-    bool Start();
+    // Starts the workers, as many as can be had.
+    void Start();
     TOstrelParallelResult Run();
 
 private:
     void Work(int t);
-    // The round's two parallel steps: each thread takes the next segment
-    // until none is left, so that a thread the machine holds up does not
-    // hold up the round by more than a segment.
-    void ParseShare(int t);
-    void WriteShare();
+    // Opens a step (odd: write, even: parse) to every thread.
+    void Publish(std::uint32_t step);
+    // Takes segments of the published step while any is left.
+    void Share(int t, std::uint32_t step);
+    // The calling thread's share, then the wait for the others'.
+    void RunStep(std::uint32_t step);
     bool Load(int roundStart, int roundEnd);
     TInputView View() const { return {FWindow.As<unsigned char>(), FLoadedFirst, FSize}; }
     void StopWorkers();
+
+    static constexpr std::uint32_t Stop = 0xFFFFFFFFu;
 
     const int FSize;
     const int FThreads;
@@ -56,11 +67,9 @@ private:
     const int FSegmentCount;  // per round
     const TOstrelSource& FSource;
     const TOstrelSink& FSink;
-    std::barrier<> FSync;
-    std::atomic<bool> FStop{false};
-    std::atomic<int> FNextParse{0};
-    std::atomic<int> FNextWrite{0};
-    bool FSkipWrite = false;  // written by the calling thread between the barriers
+    std::atomic<std::uint64_t> FTicket{0};  // step << 32 | next segment
+    std::atomic<std::uint32_t> FStep{0};    // the published step, for the workers to wait on
+    std::atomic<int> FDone{0};              // segments of the step finished
 
     plat::TGlobalBlock FWindow;  // input positions [FLoadedFirst, FLoadedTo)
     int FLoadedFirst = 0;
@@ -104,50 +113,65 @@ bool TRounds::Allocate() {
     return true;
 }
 
-bool TRounds::Start() {
+void TRounds::Start() {
     FWorkers.reserve(static_cast<std::size_t>(FThreads - 1));
     for (int t = 1; t < FThreads; ++t) {
         try {
             FWorkers.emplace_back([this, t] { Work(t); });
         } catch (...) {
-            // Stand in for the workers that did not start, and let the others go.
-            for (int missing = FThreads - t; missing > 0; --missing) FSync.arrive_and_drop();
-            StopWorkers();
-            return false;
+            return;  // the threads there are share the work
         }
     }
-    return true;
 }
 
 void TRounds::StopWorkers() {
-    FStop = true;
-    FSync.arrive_and_wait();
+    if (FWorkers.empty()) return;
+    FStep = Stop;
+    FStep.notify_all();
     for (std::thread& w : FWorkers) w.join();
     FWorkers.clear();
 }
 
-void TRounds::ParseShare(int t) {
-    const TInputView in = View();
-    for (int k; (k = FNextParse.fetch_add(1)) < FSegmentCount;)
-        ParseSegment(FParsers[static_cast<std::size_t>(t)], in, FSegments[static_cast<std::size_t>(k)]);
+void TRounds::Publish(std::uint32_t step) {
+    FDone.store(0, std::memory_order_relaxed);
+    FTicket.store(std::uint64_t{step} << 32);  // after everything the step reads
+    FStep = step;
+    FStep.notify_all();
 }
 
-void TRounds::WriteShare() {
-    const TInputView in = View();
-    for (int k; (k = FNextWrite.fetch_add(1)) < FSegmentCount;)
-        WriteSegment(in, FSegments[static_cast<std::size_t>(k)], FOut.As<unsigned char>());
+void TRounds::Share(int t, std::uint32_t step) {
+    const auto count = static_cast<std::uint32_t>(FSegmentCount);
+    std::uint64_t ticket = FTicket.load();
+    while (ticket >> 32 == step && (ticket & 0xFFFFFFFFu) < count) {
+        if (!FTicket.compare_exchange_weak(ticket, ticket + 1)) continue;
+        // The segment is ours: the round's state is read from here on only.
+        const TInputView in = View();
+        TSegment& seg = FSegments[static_cast<std::size_t>(ticket & 0xFFFFFFFFu)];
+        if (step % 2 == 0)
+            ParseSegment(FParsers[static_cast<std::size_t>(t)], in, seg);
+        else
+            WriteSegment(in, seg, FOut.As<unsigned char>());
+        FDone.fetch_add(1);
+        FDone.notify_one();
+        ticket = FTicket.load();
+    }
 }
 
 void TRounds::Work(int t) {
+    std::uint32_t seen = 0;
     for (;;) {
-        FSync.arrive_and_wait();  // the round is loaded
-        if (FStop) return;
-        ParseShare(t);
-        FSync.arrive_and_wait();  // parsed
-        FSync.arrive_and_wait();  // joined
-        if (!FSkipWrite) WriteShare();
-        FSync.arrive_and_wait();  // written
+        FStep.wait(seen);
+        seen = FStep.load();
+        if (seen == Stop) return;
+        Share(t, seen);
     }
+}
+
+void TRounds::RunStep(std::uint32_t step) {
+    Publish(step);
+    Share(0, step);
+    // Only segments that a worker has taken are left: wait for them.
+    for (int done; (done = FDone.load()) < FSegmentCount;) FDone.wait(done);
 }
 
 bool TRounds::Load(int roundStart, int roundEnd) {
@@ -177,53 +201,36 @@ TOstrelParallelResult TRounds::Run() {
     std::int64_t carry = 0;  // bytes of the open group at the start of out
     std::int64_t slot = -1;  // its flag word's offset
     std::int64_t sunk = 0;
-    TOstrelParallelResult result = oprDone;
+    std::uint32_t step = 0;
     for (int roundStart = 0; roundStart < FSize;) {
         const int roundEnd = static_cast<int>(
             std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{FSegmentCount} * FSegmentSize, FSize));
-        if (!Load(roundStart, roundEnd)) {
-            result = oprSourceFailed;
-            break;
-        }
+        if (!Load(roundStart, roundEnd)) return oprSourceFailed;
         for (int k = 0; k < FSegmentCount; ++k) {
             TSegment& seg = FSegments[static_cast<std::size_t>(k)];
             seg.Start = static_cast<int>(
                 std::min<std::int64_t>(std::int64_t{roundStart} + std::int64_t{k} * FSegmentSize, roundEnd));
             seg.End = static_cast<int>(std::min<std::int64_t>(std::int64_t{seg.Start} + FSegmentSize, roundEnd));
         }
+        RunStep(step += 2);  // parse
         const TInputView in = View();
-        FNextParse = 0;
-        FNextWrite = 0;
-        FSync.arrive_and_wait();
-        ParseShare(0);
-        FSync.arrive_and_wait();
         std::int64_t end = carry;
         for (TSegment& seg : FSegments) end = join.Join(in, seg, end);
-        FSkipWrite = sunk + end > INT_MAX;
-        FSync.arrive_and_wait();
-        if (!FSkipWrite) WriteShare();
-        FSync.arrive_and_wait();
-        if (FSkipWrite) {
-            result = oprTooLarge;
-            break;
-        }
+        if (sunk + end > INT_MAX) return oprTooLarge;
+        RunStep(step + 1);  // write
         slot = PatchFlags(FSegments.data(), FSegmentCount, out, slot);
 
         // Hand out the closed groups; the open one waits for its last tokens.
         const bool last = roundEnd >= FSize;
         const std::int64_t keep = !last && join.Tokens() % TokensPerGroup != 0 ? slot : end;
-        if (keep > 0 && !FSink(out, static_cast<int>(keep))) {
-            result = oprSinkFailed;
-            break;
-        }
+        if (keep > 0 && !FSink(out, static_cast<int>(keep))) return oprSinkFailed;
         sunk += keep;
         carry = end - keep;
         std::memmove(out, out + keep, static_cast<std::size_t>(carry));
         slot = carry > 0 ? 0 : -1;
         roundStart = roundEnd;
     }
-    StopWorkers();
-    return result;
+    return oprDone;
 }
 
 }  // namespace
@@ -238,7 +245,7 @@ TOstrelParallelResult RunRounds(int size, int threads, int segmentSize, const TO
     } catch (...) {
         return oprNoMemory;
     }
-    if (!rounds->Start()) return oprNoMemory;
+    rounds->Start();
     return rounds->Run();
 }
 
