@@ -93,7 +93,7 @@ bool TRounds::Allocate() {
         return FBlocks.back().Data();
     };
     const std::size_t recordBytes = sizeof(TRecord) * static_cast<std::size_t>(RecordCapacity(FSegmentSize));
-    FBlocks.reserve(static_cast<std::size_t>(FThreads + 2 * FSegmentCount + 1));
+    FBlocks.reserve(static_cast<std::size_t>(FThreads) + 2 * static_cast<std::size_t>(FSegmentCount) + 1);
     FParsers.reserve(static_cast<std::size_t>(FThreads));
     for (int t = 0; t < FThreads; ++t) {
         auto* tables = static_cast<TOstrelSearchTables*>(take(sizeof(TOstrelSearchTables)));
