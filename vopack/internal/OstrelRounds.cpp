@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -68,8 +70,13 @@ private:
     const TOstrelSource& FSource;
     const TOstrelSink& FSink;
     std::atomic<std::uint64_t> FTicket{0};  // step << 32 | next segment
-    std::atomic<std::uint32_t> FStep{0};    // the published step, for the workers to wait on
-    std::atomic<int> FDone{0};              // segments of the step finished
+    // The published step, for the workers to wait on, and the segments of it
+    // finished, for the calling thread. A mutex and condition rather than
+    // atomic waits, which not every thread library of ours wakes reliably.
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::uint32_t FStep = 0;
+    int FDone = 0;
 
     plat::TGlobalBlock FWindow;  // input positions [FLoadedFirst, FLoadedTo)
     int FLoadedFirst = 0;
@@ -126,17 +133,23 @@ void TRounds::Start() {
 
 void TRounds::StopWorkers() {
     if (FWorkers.empty()) return;
-    FStep = Stop;
-    FStep.notify_all();
+    {
+        const std::lock_guard<std::mutex> hold(FLock);
+        FStep = Stop;
+    }
+    FChanged.notify_all();
     for (std::thread& w : FWorkers) w.join();
     FWorkers.clear();
 }
 
 void TRounds::Publish(std::uint32_t step) {
-    FDone.store(0, std::memory_order_relaxed);
-    FTicket.store(std::uint64_t{step} << 32);  // after everything the step reads
-    FStep = step;
-    FStep.notify_all();
+    {
+        const std::lock_guard<std::mutex> hold(FLock);
+        FDone = 0;
+        FTicket.store(std::uint64_t{step} << 32);  // after everything the step reads
+        FStep = step;
+    }
+    FChanged.notify_all();
 }
 
 void TRounds::Share(int t, std::uint32_t step) {
@@ -151,8 +164,11 @@ void TRounds::Share(int t, std::uint32_t step) {
             ParseSegment(FParsers[static_cast<std::size_t>(t)], in, seg);
         else
             WriteSegment(in, seg, FOut.As<unsigned char>());
-        FDone.fetch_add(1);
-        FDone.notify_one();
+        {
+            const std::lock_guard<std::mutex> hold(FLock);
+            ++FDone;
+        }
+        FChanged.notify_all();
         ticket = FTicket.load();
     }
 }
@@ -160,8 +176,11 @@ void TRounds::Share(int t, std::uint32_t step) {
 void TRounds::Work(int t) {
     std::uint32_t seen = 0;
     for (;;) {
-        FStep.wait(seen);
-        seen = FStep.load();
+        {
+            std::unique_lock<std::mutex> hold(FLock);
+            FChanged.wait(hold, [&] { return FStep != seen; });
+            seen = FStep;
+        }
         if (seen == Stop) return;
         Share(t, seen);
     }
@@ -171,7 +190,8 @@ void TRounds::RunStep(std::uint32_t step) {
     Publish(step);
     Share(0, step);
     // Only segments that a worker has taken are left: wait for them.
-    for (int done; (done = FDone.load()) < FSegmentCount;) FDone.wait(done);
+    std::unique_lock<std::mutex> hold(FLock);
+    FChanged.wait(hold, [&] { return FDone == FSegmentCount; });
 }
 
 bool TRounds::Load(int roundStart, int roundEnd) {
