@@ -163,9 +163,9 @@ TEST(OstrelParallel, SameStreamAsTheExhaustiveSearch) {
 // Through the public entry, segments of the real size, against the one-thread stream.
 TEST(OstrelParallel, SameStreamAsOneThreadOnLargeInputs) {
     const TCase cases[] = {
-        {"repeated blocks", RepeatedBlocks(1 << 20, 6)},
-        {"run broken every 100000", BrokenRun(700000, 100000)},
-        {"three letters", Random(600000, 3, 7)},
+        {"repeated blocks", RepeatedBlocks(OstrelParallelMinSize * 3 / 2, 6)},
+        {"run broken every 100000", BrokenRun(OstrelParallelMinSize + 300000, 100000)},
+        {"three letters", Random(OstrelParallelMinSize + 1, 3, 7)},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

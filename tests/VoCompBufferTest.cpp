@@ -81,7 +81,7 @@ TEST(VoCompBuffer, RoundTripsOverSizesAndKinds) {
 // below and above the size where threads take over.
 TEST(VoCompBuffer, ThreadsGiveTheSameBlock) {
     for (const char* kind : {"zeros", "text", "random"})
-        for (int n : {1000, OstrelParallelMinSize + 1, 700001}) {
+        for (int n : {1000, OstrelParallelMinSize + 1, OstrelParallelMinSize * 2 + 7}) {
             SCOPED_TRACE(std::string(kind) + " " + std::to_string(n));
             const Bytes input = Make(kind, n);
             TVoCompBuffer one;

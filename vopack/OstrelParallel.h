@@ -24,9 +24,9 @@
 // threads or to the calling thread alone; the stream is the same.
 //
 // Memory is fixed, whatever the size: per thread, the match finder's tables
-// (172,032 bytes) and the segment buffers of OstrelSegmentSize input bytes
-// (the input, its token records and a fix-up's, its output: about ten bytes
-// per input byte); the calling thread holds a second set of tables for the
+// (172,032 bytes) and four segments of OstrelSegmentSize input bytes with
+// their token records, fix-up records and output (about ten bytes per input
+// byte: 2.6 MiB); the calling thread holds a second set of tables for the
 // joins. No state is shared with other encoders.
 #pragma once
 
@@ -39,9 +39,11 @@ enum TOstrelParallelResult { oprDone, oprSourceFailed, oprSinkFailed, oprTooLarg
 // The threads find the tokens of segments of this many input bytes, four
 // per thread and round.
 inline constexpr int OstrelSegmentSize = 64 * 1024;
-// Below this input size one thread is as fast: the threads' start and the
-// joins would cost more than they save.
-inline constexpr int OstrelParallelMinSize = 256 * 1024;
+// Below this input size one thread is as fast: the threads' start, the
+// buffers and the joins cost more than a second thread saves on a machine
+// whose cores are busy (measured: 64 KiB to 1 MiB, two threads on two busy
+// cores, were 1.1 to 2.2 times slower than one).
+inline constexpr int OstrelParallelMinSize = 1024 * 1024;
 
 using TOstrelSource = std::function<const unsigned char*(int offset, int count)>;
 using TOstrelSink = std::function<bool(const unsigned char* data, int count)>;
