@@ -7,6 +7,7 @@
 
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/OstrelParallel.h"
 #include "vopack/StreamFormat.h"
 #include "vopack/internal/OstrelPump.h"
 
@@ -93,6 +94,19 @@ Bytes OstrelEncode(const Bytes& input, bool exhaustive) {
         stream.insert(stream.end(), data, data + n);
         return true;
     });
+    return stream;
+}
+
+Bytes OstrelEncodeThreads(const Bytes& input, int threads) {
+    const int size = static_cast<int>(input.size());
+    Bytes stream;
+    stream.reserve(static_cast<std::size_t>(ostrel::MaxStreamSize(size)));
+    const auto source = [&input](int offset, int) { return input.data() + offset; };
+    const auto sink = [&stream](const unsigned char* data, int n) {
+        stream.insert(stream.end(), data, data + n);
+        return true;
+    };
+    if (OstrelEncodeParallel(size, threads, source, sink) != oprDone) stream.clear();
     return stream;
 }
 

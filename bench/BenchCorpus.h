@@ -23,5 +23,7 @@ const std::vector<TCorpus>& Corpora();
 // classes, as the buffer codec and the pack do.
 Bytes OstrelEncode(const Bytes& input, bool exhaustive = false);
 Bytes OstrelDecode(const Bytes& stream, int decodedSize);
+// The same stream through OstrelEncodeParallel on threads threads.
+Bytes OstrelEncodeThreads(const Bytes& input, int threads);
 
 }  // namespace bench

@@ -13,7 +13,9 @@
 
 #include "bench/BenchCorpus.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/internal/OstrelRounds.h"
 #include "vopack/internal/OstrelSearch.h"
+#include "vopack/OstrelParallel.h"
 
 namespace {
 
@@ -27,6 +29,20 @@ constexpr std::size_t SliceSize = 64 * 1024;
 constexpr std::size_t EncoderStateBytes =
     sizeof(TOstrelEncode) + TOstrelEncode::InBufSize + TOstrelEncode::OutBufSize + sizeof(TOstrelSearchTables);
 static_assert(EncoderStateBytes < 256 * 1024);
+
+// The rounds on two threads whatever the size (OstrelEncodeParallel would
+// fall back to one below OstrelParallelMinSize): where that size comes from.
+Bytes Rounds(const Bytes& in) {
+    Bytes stream;
+    const auto source = [&in](int offset, int) { return in.data() + offset; };
+    const auto sink = [&stream](const unsigned char* data, int n) {
+        stream.insert(stream.end(), data, data + n);
+        return true;
+    };
+    if (ostrel::parallel::RunRounds(static_cast<int>(in.size()), 2, OstrelSegmentSize, source, sink) != oprDone)
+        stream.clear();
+    return stream;
+}
 
 Bytes Zlib(const Bytes& in, int level) {
     uLongf len = compressBound(static_cast<uLong>(in.size()));
@@ -95,6 +111,20 @@ int main(int argc, char** argv) {
                                          [&c, e](benchmark::State& s) { Run(s, c.Data, e.Compress, e.Ostrel); })
                 ->Unit(benchmark::kMillisecond);
         }
+        // The parallel encoder in wall time (its threads' CPU time would hide
+        // the gain), beside the one-thread encoder measured the same way.
+        for (int threads : {1, 2}) {
+            benchmark::RegisterBenchmark(("EncodeWall/ostrel-threads:" + std::to_string(threads) + "/" + c.Name).c_str(),
+                                         [&c, threads](benchmark::State& s) {
+                                             Run(s, c.Data,
+                                                 [threads](const Bytes& in) {
+                                                     return bench::OstrelEncodeThreads(in, threads);
+                                                 },
+                                                 true);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
         // The same slice for both searches, so the two speeds compare directly.
         slices.emplace_back(c.Data.begin(), c.Data.begin() + static_cast<long>(std::min(SliceSize, c.Data.size())));
         const Bytes& slice = slices.back();
@@ -104,6 +134,24 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("EncodeSlice/exhaustive/" + c.Name).c_str(), [&slice](benchmark::State& s) {
             Run(s, slice, [](const Bytes& in) { return bench::OstrelEncode(in, true); }, true);
         })->Unit(benchmark::kMillisecond);
+    }
+    // Small inputs: one thread against the rounds on two, in wall time.
+    static std::vector<Bytes> prefixes;
+    prefixes.reserve(8);
+    for (const bench::TCorpus& c : bench::Corpora()) {
+        if (c.Name != "cpp") continue;
+        for (std::size_t kib : {64, 128, 256, 512, 1024}) {
+            if (c.Data.size() < kib * 1024) continue;
+            prefixes.emplace_back(c.Data.begin(), c.Data.begin() + static_cast<long>(kib * 1024));
+            const Bytes& prefix = prefixes.back();
+            const std::string size = std::to_string(kib) + "KiB";
+            benchmark::RegisterBenchmark(("EncodeSmall/ostrel-threads:1/" + size).c_str(), [&prefix](benchmark::State& s) {
+                Run(s, prefix, [](const Bytes& in) { return bench::OstrelEncodeThreads(in, 1); }, true);
+            })->UseRealTime();
+            benchmark::RegisterBenchmark(("EncodeSmall/rounds-threads:2/" + size).c_str(), [&prefix](benchmark::State& s) {
+                Run(s, prefix, Rounds, true);
+            })->UseRealTime();
+        }
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -2,7 +2,9 @@
 // and on short inputs the fast match finder gives exactly the stream of the
 // exhaustive search. A first byte with its top bit set stretches the rest by
 // repetition to (first & 0x7F) KiB, so that small inputs reach long runs and
-// chunk boundaries.
+// chunk boundaries. Stretched inputs are also encoded on two threads in
+// small segments, which must give the same stream: periodic data makes the
+// segments' chains meet late.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +13,9 @@
 
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/OstrelParallel.h"
 #include "vopack/StreamFormat.h"
+#include "vopack/internal/OstrelRounds.h"
 
 namespace {
 
@@ -39,6 +43,21 @@ Bytes Encode(const Bytes& input, bool reference) {
         stream.insert(stream.end(), area, area + r);
     }
     CHECK(enc.DoneSize == static_cast<int>(stream.size()));
+    return stream;
+}
+
+Bytes EncodeOnThreads(const Bytes& input) {
+    Bytes stream;
+    const auto source = [&input](int offset, int count) {
+        CHECK(count >= 1 && count <= ostrel::ChunkSize && offset + count <= static_cast<int>(input.size()));
+        return input.data() + offset;
+    };
+    const auto sink = [&stream](const unsigned char* data, int count) {
+        stream.insert(stream.end(), data, data + count);
+        return true;
+    };
+    CHECK(ostrel::parallel::RunRounds(static_cast<int>(input.size()), 2, ostrel::parallel::MinSegmentSize, source,
+                                      sink) == oprDone);
     return stream;
 }
 
@@ -80,5 +99,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(stream.size() >= 5);
     CHECK(Decode(stream, static_cast<int>(input.size())) == input);
     if (input.size() <= 4096) CHECK(Encode(input, true) == stream);
+    if (input.size() > 2 * ostrel::parallel::MinSegmentSize) CHECK(EncodeOnThreads(input) == stream);
     return 0;
 }

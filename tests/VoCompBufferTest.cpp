@@ -13,6 +13,7 @@
 #include "vopack/internal/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/OstrelParallel.h"
 #include "vopack/StreamFormat.h"
 
 namespace {
@@ -73,6 +74,30 @@ TEST(VoCompBuffer, RoundTripsOverSizesAndKinds) {
             EXPECT_EQ(std::memcmp(out, input.data(), input.size()), 0);
             Free(out);
             Free(e.block);
+        }
+}
+
+// The thread count changes the speed only: the same block, length and CRC,
+// below and above the size where threads take over.
+TEST(VoCompBuffer, ThreadsGiveTheSameBlock) {
+    for (const char* kind : {"zeros", "text", "random"})
+        for (int n : {1000, OstrelParallelMinSize + 1, OstrelParallelMinSize * 2 + 7}) {
+            SCOPED_TRACE(std::string(kind) + " " + std::to_string(n));
+            const Bytes input = Make(kind, n);
+            TVoCompBuffer one;
+            TEncoded alone = Encode(one, input);
+            ASSERT_TRUE(alone.ok);
+            for (int threads : {2, 0}) {
+                TVoCompBuffer many;
+                many.Threads = threads;
+                TEncoded e = Encode(many, input);
+                ASSERT_TRUE(e.ok);
+                EXPECT_EQ(e.length, alone.length);
+                EXPECT_EQ(e.crc, alone.crc);
+                EXPECT_EQ(std::memcmp(e.block, alone.block, static_cast<std::size_t>(alone.length)), 0);
+                Free(e.block);
+            }
+            Free(alone.block);
         }
 }
 

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "vopack/internal/LittleEndian.h"
 #include "vopack/internal/OstrelSearch.h"
+#include "vopack/internal/OstrelTokenWrite.h"
 #include "vopack/StreamFormat.h"
 
 using namespace ostrel;
@@ -170,26 +171,6 @@ int TOstrelEncode::Encode(unsigned char* data) {
 
 namespace {
 
-// Writes the match token (code byte, length bytes, distance byte) at out and
-// returns the byte after it. The token is put together in one word and
-// stored whole, the pointer moving past the bytes that belong to it, so the
-// length and distance classes cost no branches; the stray bytes lie at most
-// three past the token's first byte and the next token or flag word
-// overwrites them.
-OSTREL_ALWAYS_INLINE unsigned char* PutMatch(unsigned char* out, int length, int distance) {
-    const unsigned lengthBytes = (length > ShortLengthMax) + (length > ByteLengthMax);
-    const unsigned farDistance = distance > ShortDistanceMax;
-    const unsigned lengthClass =
-        lengthBytes == 2 ? LengthClassWord : lengthBytes == 1 ? LengthClassByte : static_cast<unsigned>(length - 1);
-    const unsigned distanceClass = farDistance ? DistanceClassByte + distance / 256 : static_cast<unsigned>(distance - 1);
-    const unsigned lengthBits = 8 * lengthBytes;
-    const std::uint32_t token = (lengthClass << 4 | distanceClass) |
-                                (static_cast<std::uint32_t>(length) & ((1u << lengthBits) - 1)) << 8 |
-                                (static_cast<std::uint32_t>(distance) & 0xFF) << (8 + lengthBits);
-    StoreLittle32(out, token);
-    return out + 1 + lengthBytes + farDistance;
-}
-static_assert(LengthExtraBytes(8192) + DistanceExtraBytes(WindowSize) + 1 == MaxTokenSize);
 
 // The fast match finder: each token's first position is entered by the
 // search, the rest of a match after it. Code hands the token to write and

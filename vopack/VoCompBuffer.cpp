@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -11,6 +12,8 @@
 #include "vopack/internal/BufferDrive.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/OstrelParallel.h"
+#include "vopack/internal/OstrelPump.h"
 #include "vopack/StreamFormat.h"
 
 namespace {
@@ -31,7 +34,7 @@ bool Finish(bool ok, unsigned char** out) {
 }  // namespace
 
 // No exception leaves the unit: without memory for CrcCheck both operations fail.
-TVoCompBuffer::TVoCompBuffer() : CrcCheck(new (std::nothrow) TCrcCheck) {}
+TVoCompBuffer::TVoCompBuffer() : CrcCheck(new (std::nothrow) TCrcCheck), Threads(1) {}
 
 TVoCompBuffer::~TVoCompBuffer() { delete CrcCheck; }
 
@@ -42,17 +45,23 @@ bool TVoCompBuffer::EncodeBuffer(const unsigned char* src, int srcLen, unsigned 
         *out = nullptr;
         return false;
     }
-    std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);
-    unsigned char* area = encoder ? encoder->Open(srcLen) : nullptr;
     // Room for the longest stream, but no more than the longest the encoder
     // gives (2^31 - 1): the bound for inputs near 2 GiB passes it.
     const std::int64_t capacity = std::min<std::int64_t>(ostrel::MaxStreamSize(srcLen), INT_MAX);
     *out = TakeBlock(capacity);
-    if (!area || !*out) return Finish(false, out);
-
+    if (!*out) return false;
     int length = 0;
-    if (!ostrel::EncodeToBlock(*encoder, area, src, srcLen, *out, capacity, length)) return Finish(false, out);
-    encoder->Close();
+    if (Threads != 1) {
+        ostrel::TBlockSink sink{*out, capacity};
+        const auto source = [src](int offset, int) { return src + offset; };
+        if (OstrelEncodeParallel(srcLen, Threads, source, std::ref(sink)) != oprDone) return Finish(false, out);
+        length = sink.Length;
+    } else {
+        std::unique_ptr<TOstrelEncode> encoder(new (std::nothrow) TOstrelEncode);
+        unsigned char* area = encoder ? encoder->Open(srcLen) : nullptr;
+        if (!area || !ostrel::EncodeToBlock(*encoder, area, src, srcLen, *out, capacity, length))
+            return Finish(false, out);
+    }
     *outLen = length;
     *crc = CrcCheck->UpDateCrc(CrcStart, *out, length);
     return true;

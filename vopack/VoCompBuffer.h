@@ -6,7 +6,6 @@
 // Blocks handed out in *out are GlobalAlloc(GMEM_FIXED) blocks owned by the
 // caller, who gives them back with plat::GlobalFree.
 //
-// Only one encoding (by this class or by the pack) should run at a time.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +17,10 @@
 class VOPACK_API TVoCompBuffer : public TObject {
 public:
     TCrcCheck* CrcCheck;  // owned; always ctCcitt, so every CRC is CRC-16/MCRF4XX
+    // Threads EncodeBuffer may use (OstrelEncodeParallel): 1, the default,
+    // encodes on the calling thread; 0 or less, one per processor. The
+    // stream is the same whatever the count.
+    int Threads;
 
     TVoCompBuffer();
     ~TVoCompBuffer() override;

@@ -6,6 +6,7 @@
 #include "vopack/CrcCheck.h"
 #include "vopack/OstrelDecode.h"
 #include "vopack/OstrelEncode.h"
+#include "vopack/OstrelParallel.h"
 #include "vopack/StreamFormat.h"
 #include "vopack/VoCompBuffer.h"
 #include "vopack/VopackExport.h"
