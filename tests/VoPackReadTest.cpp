@@ -37,17 +37,6 @@ Bytes Counting(int n) {
     for (int i = 0; i < n; ++i) b[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i * 7 + 1);
     return b;
 }
-Bytes Random(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(static_cast<std::size_t>(n));
-    for (auto& x : b) x = static_cast<unsigned char>(rng());
-    return b;
-}
-Bytes Repetitive(int n) {
-    Bytes b(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) b[static_cast<std::size_t>(i)] = static_cast<unsigned char>("pack member "[i % 12]);
-    return b;
-}
 
 // Records every box shown while it lives.
 class TBoxRecorder {

@@ -31,17 +31,6 @@ const char NoTempText[] =
     "\x83\x65\x83\x93\x83\x7C\x83\x89\x83\x8A\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8D\xEC\x82\xEA\x82\xDC\x82\xB9"
     "\x82\xF1\x81\x42";
 
-Bytes Random(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(static_cast<std::size_t>(n));
-    for (auto& x : b) x = static_cast<unsigned char>(rng());
-    return b;
-}
-Bytes Repetitive(int n) {
-    Bytes b(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) b[static_cast<std::size_t>(i)] = static_cast<unsigned char>("pack member "[i % 12]);
-    return b;
-}
 void WriteFile(const std::string& name, const Bytes& bytes) {
     std::ofstream(name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,21 @@ inline Bytes Ramp(int n) {
     Bytes out;
     for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(i));
     return out;
+}
+
+// n bytes of a fixed pseudo-random sequence: incompressible.
+inline Bytes Random(int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes b(static_cast<std::size_t>(n));
+    for (auto& x : b) x = static_cast<unsigned char>(rng());
+    return b;
+}
+
+// n bytes of a short phrase repeated: compresses well.
+inline Bytes Repetitive(int n) {
+    Bytes b(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) b[static_cast<std::size_t>(i)] = static_cast<unsigned char>("pack member "[i % 12]);
+    return b;
 }
 
 }  // namespace testsupport

@@ -12,9 +12,13 @@
 #include "vopack/CrcCheck.h"
 #include "vopack/VoCompBuffer.h"
 
+#include "tests/support/Bytes.h"
+
 namespace packtest {
 
-using Bytes = std::vector<unsigned char>;
+using testsupport::Bytes;
+using testsupport::Random;
+using testsupport::Repetitive;
 
 inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<unsigned char>(v);
