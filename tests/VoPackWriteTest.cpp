@@ -145,11 +145,11 @@ TEST_F(VoPackWrite, AddFileWritesTheMemberByteForByte) {
             EXPECT_EQ(Member(pack, "member.bin"), c.contents);
             EXPECT_TRUE(pack.EndPack());
         }
-        TMemberSpec spec{"Member.Bin", c.storedCompressed ? Compress(c.contents) : c.contents,
-                         static_cast<std::int32_t>(c.contents.size())};
-        spec.Comp = c.storedCompressed;
-        spec.Time = time;
-        EXPECT_EQ(ReadFile("p.pak"), TPackBuilder().Add(spec).Build());
+        TMemberSpec expected{"Member.Bin", c.storedCompressed ? Compress(c.contents) : c.contents,
+                             static_cast<std::int32_t>(c.contents.size())};
+        expected.Comp = c.storedCompressed;
+        expected.Time = time;
+        EXPECT_EQ(ReadFile("p.pak"), TPackBuilder().Add(expected).Build());
         EXPECT_TRUE(TempFilesLeft().empty());
     }
 }

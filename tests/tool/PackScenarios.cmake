@@ -30,7 +30,7 @@ function(expect_same a b)
   endif()
 endfunction()
 
-# makepack(PACK member-spec...): see makepack.py.
+# makepack(PACK member-fields...): see makepack.py.
 function(makepack pack)
   execute_process(COMMAND ${PYTHON} ${makepack} ${pack} ${ARGN} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -29,8 +29,8 @@ def main():
     bad_pack_crc = "--bad-pack-crc" in args
     data, table = b"", b""
     members = [a for a in args if a != "--bad-pack-crc"]
-    for spec in members:
-        fields = spec.split(",")
+    for member in members:
+        fields = member.split(",")
         name = bytes.fromhex(fields[0])
         stored = open(fields[1], "rb").read() if fields[1] else b""
         size = len(stored) if fields[2] == "-" else int(fields[2])
