@@ -1,34 +1,8 @@
 # cmake -DTOOL=... -DEMULATOR=a|b -DPYTHON=... -DWORK=dir -DSCENARIO=name -P PackScenarios.cmake
 # The pack commands of the vopack tool end to end (under Wine in the Windows
 # build), on packs written field by field by makepack.py.
-string(REPLACE "|" ";" emulator "${EMULATOR}")
-file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
+include(${CMAKE_CURRENT_LIST_DIR}/ScenarioCommon.cmake)
 set(makepack ${CMAKE_CURRENT_LIST_DIR}/makepack.py)
-
-# vopack(EXIT_CODE args...): runs the tool; its output in vopack_out/_err.
-function(vopack expected)
-  execute_process(COMMAND ${emulator} ${TOOL} ${ARGN} WORKING_DIRECTORY ${WORK}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc STREQUAL "${expected}")
-    message(FATAL_ERROR "vopack ${ARGN}: exit ${rc}, expected ${expected}\n${out}${err}")
-  endif()
-  set(vopack_out "${out}" PARENT_SCOPE)
-  set(vopack_err "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_match text regex)
-  if(NOT "${text}" MATCHES "${regex}")
-    message(FATAL_ERROR "expected /${regex}/ in:\n${text}")
-  endif()
-endfunction()
-
-function(expect_same a b)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${a} ${WORK}/${b} RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${a} and ${b} differ")
-  endif()
-endfunction()
 
 # makepack(PACK member-fields...): see makepack.py.
 function(makepack pack)

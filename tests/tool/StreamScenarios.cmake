@@ -1,35 +1,7 @@
-# cmake -DTOOL=... -DEMULATOR=a|b -DWORK=dir -DSCENARIO=name -P ToolScenario.cmake
-# Runs the vopack tool (through the cross-compiling emulator, if any) on files
-# made here and checks its results.
-string(REPLACE "|" ";" emulator "${EMULATOR}")
-file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
-
-# vopack(EXIT_CODE args...): runs the tool and checks its exit code (0 done,
-# 1 failed, 2 bad usage); a crash gives none of these.
-function(vopack expected)
-  execute_process(COMMAND ${emulator} ${TOOL} ${ARGN} WORKING_DIRECTORY ${WORK}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc STREQUAL "${expected}")
-    message(FATAL_ERROR "vopack ${ARGN}: exit ${rc}, expected ${expected}\n${out}${err}")
-  endif()
-  set(vopack_out "${out}" PARENT_SCOPE)
-  set(vopack_err "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_no_temps)
-  file(GLOB left LIST_DIRECTORIES true ${WORK}/.vp*)
-  if(left)
-    message(FATAL_ERROR "temporary files left behind: ${left}")
-  endif()
-endfunction()
-
-function(expect_same a b)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${a} ${WORK}/${b} RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${a} and ${b} differ")
-  endif()
-endfunction()
+# cmake -DTOOL=... -DEMULATOR=a|b -DWORK=dir -DSCENARIO=name -P StreamScenarios.cmake
+# The stream commands of the vopack tool (compress, decompress, crc) and its
+# output files, run on files made here.
+include(${CMAKE_CURRENT_LIST_DIR}/ScenarioCommon.cmake)
 
 if(SCENARIO STREQUAL "roundtrip")
   # Text, the tool's own binary and an empty file, each through both commands.
