@@ -64,6 +64,51 @@ void ForgetTemp(const std::wstring& path) {
 // ---- Paths ----------------------------------------------------------------
 
 HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+OVERLAPPED At(std::int64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+// Reads count bytes at offset, all of them. False when they are not there,
+// with the system's error (none for the end of the file) left to report.
+bool ReadWholeAt(std::intptr_t handle, std::int64_t offset, unsigned char* buffer, int count) {
+    while (count > 0) {
+        OVERLAPPED at = At(offset);
+        DWORD got = 0;
+        if (handle == -1 || offset < 0 || !ReadFile(Handle(handle), buffer, static_cast<DWORD>(count), &got, &at) ||
+            got == 0) {
+            if (got == 0 && GetLastError() == ERROR_HANDLE_EOF) SetLastError(ERROR_SUCCESS);
+            return false;
+        }
+        buffer += got;
+        offset += got;
+        count -= static_cast<int>(got);
+    }
+    return true;
+}
+
+// Writes count bytes at offset (at the file's position when offset is
+// null), all of them. False, with the system's error (a disk full when the
+// system gives none) left to report.
+bool WriteWhole(std::intptr_t handle, const std::int64_t* offset, const unsigned char* data, int count) {
+    std::int64_t position = offset ? *offset : 0;
+    while (count > 0) {
+        OVERLAPPED at = At(position);
+        DWORD put = 0;
+        if (handle == -1 || position < 0 ||
+            !WriteFile(Handle(handle), data, static_cast<DWORD>(count), &put, offset ? &at : nullptr) || put == 0) {
+            if (put == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        data += put;
+        position += put;
+        count -= static_cast<int>(put);
+    }
+    return true;
+}
 std::intptr_t Stored(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
 std::wstring WideFromUtf8(const std::string& text) {
@@ -198,23 +243,9 @@ bool TInputFile::Read(unsigned char* buffer, int count) {
 }
 
 bool TInputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
-    while (count > 0) {
-        OVERLAPPED at {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD got = 0;
-        const bool read = FHandle != -1 && offset >= 0 &&
-                          ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, &at) && got > 0;
-        if (!read) {
-            if (got == 0 && GetLastError() == ERROR_HANDLE_EOF) SetLastError(ERROR_SUCCESS);
-            ReportSystemError(texts::CannotRead, FPath);
-            return false;
-        }
-        buffer += got;
-        offset += got;
-        count -= static_cast<int>(got);
-    }
-    return true;
+    if (ReadWholeAt(FHandle, offset, buffer, count)) return true;
+    ReportSystemError(texts::CannotRead, FPath);
+    return false;
 }
 
 // ---- TOutputFile ------------------------------------------------------------
@@ -275,55 +306,21 @@ bool TOutputFile::Prepare(const std::string& path, TInputFile* input) {
 }
 
 bool TOutputFile::Write(const unsigned char* data, int count) {
-    while (count > 0) {
-        DWORD put = 0;
-        if (FHandle == -1 || !WriteFile(Handle(FHandle), data, static_cast<DWORD>(count), &put, nullptr) || put == 0) {
-            if (put == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
-            ReportSystemError(texts::CannotWrite, FPath);
-            return false;
-        }
-        data += put;
-        count -= static_cast<int>(put);
-    }
-    return true;
+    if (WriteWhole(FHandle, nullptr, data, count)) return true;
+    ReportSystemError(texts::CannotWrite, FPath);
+    return false;
 }
 
 bool TOutputFile::WriteAt(std::int64_t offset, const unsigned char* data, int count) {
-    while (count > 0) {
-        OVERLAPPED at {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD put = 0;
-        if (FHandle == -1 || offset < 0 || !WriteFile(Handle(FHandle), data, static_cast<DWORD>(count), &put, &at) ||
-            put == 0) {
-            if (put == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
-            ReportSystemError(texts::CannotWrite, FPath);
-            return false;
-        }
-        data += put;
-        offset += put;
-        count -= static_cast<int>(put);
-    }
-    return true;
+    if (WriteWhole(FHandle, &offset, data, count)) return true;
+    ReportSystemError(texts::CannotWrite, FPath);
+    return false;
 }
 
 bool TOutputFile::ReadAt(std::int64_t offset, unsigned char* buffer, int count) {
-    while (count > 0) {
-        OVERLAPPED at {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD got = 0;
-        if (FHandle == -1 || offset < 0 || !ReadFile(Handle(FHandle), buffer, static_cast<DWORD>(count), &got, &at) ||
-            got == 0) {
-            if (got == 0 && GetLastError() == ERROR_HANDLE_EOF) SetLastError(ERROR_SUCCESS);
-            ReportSystemError(texts::CannotRead, FPath);
-            return false;
-        }
-        buffer += got;
-        offset += got;
-        count -= static_cast<int>(got);
-    }
-    return true;
+    if (ReadWholeAt(FHandle, offset, buffer, count)) return true;
+    ReportSystemError(texts::CannotRead, FPath);
+    return false;
 }
 
 bool TOutputFile::Commit(bool replace, bool durable) {
